@@ -1,0 +1,87 @@
+// Binary files under small numbers: receives names, numbers and 1-based positions from callers
+// and hands on bytes and lengths. One table of open streams, guarded by a mutex.
+#include "runtime/files.h"
+
+#include <array>
+#include <cstdio>
+#include <mutex>
+
+#include "runtime/platform.h"
+
+namespace {
+
+struct FileTable {
+  std::mutex lock;
+  std::array<std::FILE*, kMaxFileNumber + 1> streams{};  // index 0 unused
+};
+
+FileTable& fileTable() {
+  static FileTable table;
+  return table;
+}
+
+bool validNumber(int file_number) { return file_number >= 1 && file_number <= kMaxFileNumber; }
+
+// The open stream under the number, null when there is none. The caller holds the lock.
+std::FILE* openStream(FileTable& table, int file_number) {
+  return validNumber(file_number) ? table.streams[static_cast<size_t>(file_number)] : nullptr;
+}
+
+}  // namespace
+
+int freeFileNumber() {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  for (int n = 1; n <= kMaxFileNumber; ++n) {
+    if (table.streams[static_cast<size_t>(n)] == nullptr) return n;
+  }
+  return 0;
+}
+
+int openForReading(const char* name, int file_number) {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  if (!validNumber(file_number) || openStream(table, file_number) != nullptr) return 1;
+  if (name == nullptr) return 2;
+  std::FILE* stream = std::fopen(name, "rb");
+  if (stream == nullptr) return 2;
+  table.streams[static_cast<size_t>(file_number)] = stream;
+  return 0;
+}
+
+int readAt(int file_number, int64_t position, void* buffer, int32_t size, int32_t* count) {
+  if (count != nullptr) *count = 0;
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  std::FILE* stream = openStream(table, file_number);
+  if (stream == nullptr || size < 0 || position < 0) return 1;
+  if (size > 0 && buffer == nullptr) return 1;
+  if (position > 0 && seekFile(stream, position - 1) != 0) return 3;
+  size_t got = size > 0 ? std::fread(buffer, 1, static_cast<size_t>(size), stream) : 0;
+  if (count != nullptr) *count = static_cast<int32_t>(got);
+  bool failed = std::ferror(stream) != 0;
+  std::clearerr(stream);  // an end reached now must not spoil a later read elsewhere
+  return failed ? 3 : 0;
+}
+
+int64_t fileLength(int file_number) {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  std::FILE* stream = openStream(table, file_number);
+  if (stream == nullptr) return -1;
+  int64_t here = tellFile(stream);
+  if (here < 0 || seekFileEnd(stream) != 0) return -1;
+  int64_t length = tellFile(stream);
+  seekFile(stream, here);
+  return length;
+}
+
+int closeFile(int file_number) {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  std::FILE* stream = openStream(table, file_number);
+  if (stream == nullptr) return 1;
+  std::fclose(stream);
+  table.streams[static_cast<size_t>(file_number)] = nullptr;
+  return 0;
+}

@@ -1,0 +1,26 @@
+// Binary files opened for reading under small file numbers (1..255), read at 1-based positions.
+// Receives file names and numbers from callers; hands on bytes, lengths and integer error codes
+// (0 = success, 1 = illegal call, other values = the file could not be used).
+#pragma once
+#include <cstdint>
+
+constexpr int kMaxFileNumber = 255;
+
+// The lowest file number in 1..255 that is not open, 0 when all are taken.
+int freeFileNumber();
+
+// Opens a file for binary reading under the given number. 0 on success; 1 for a number outside
+// 1..255 or one that is already open; 2 when the file cannot be opened.
+int openForReading(const char* name, int file_number);
+
+// Reads up to size bytes at a 1-based position (0 = the current position) into buffer. The
+// number of bytes actually read goes to *count when count is not null; a short read at the end
+// of the file is no error. The current position moves behind the bytes read.
+// 1 for a file number that is not open, a negative size or a negative position.
+int readAt(int file_number, int64_t position, void* buffer, int32_t size, int32_t* count = nullptr);
+
+// The file's length in bytes, -1 when the number is not open.
+int64_t fileLength(int file_number);
+
+// Closes the file; 1 when the number is not open.
+int closeFile(int file_number);

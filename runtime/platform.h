@@ -1,0 +1,20 @@
+// What the portable runtime asks of the operating system: clock, sleeping, 64-bit file seeking,
+// the executable's folder and standard input made ready to be read key by key.
+// Implemented once per build in platform_posix.cpp and platform_win32.cpp.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+// Sleeps the calling thread for the given milliseconds; 0 or less returns at once.
+void sleepMilliseconds(int milliseconds);
+
+// Moves the stream to a 0-based byte offset; 0 on success.
+int seekFile(std::FILE* file, int64_t offset);
+// The stream's 0-based byte offset, -1 on failure.
+int64_t tellFile(std::FILE* file);
+// Moves the stream to its end; 0 on success.
+int seekFileEnd(std::FILE* file);
+
+// Makes standard input deliver raw bytes: binary mode, and on a terminal no line editing and no
+// echo (signals from the terminal still work). The terminal is restored at process exit.
+void prepareStdinForKeys();

@@ -1,0 +1,68 @@
+// The POSIX side of the runtime: monotonic clock, sleeping, 64-bit seeking, the executable's
+// folder and a raw terminal for the standard-input keyboard. Hands on plain values to the
+// portable services.
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "runtime/platform.h"
+#include "runtime/process.h"
+#include "runtime/timing.h"
+
+double timerSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+void sleepMilliseconds(int milliseconds) {
+  if (milliseconds <= 0) return;
+  timespec left{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+int seekFile(std::FILE* file, int64_t offset) {
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
+}
+
+int64_t tellFile(std::FILE* file) { return static_cast<int64_t>(ftello(file)); }
+
+int seekFileEnd(std::FILE* file) { return fseeko(file, 0, SEEK_END); }
+
+namespace {
+
+termios saved_terminal;
+
+void restoreTerminal() { tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal); }
+
+}  // namespace
+
+void prepareStdinForKeys() {
+  if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &saved_terminal) != 0) return;
+  termios raw = saved_terminal;
+  // Byte by byte without echo; Enter arrives as 13 like a window's Enter, and Ctrl+C still
+  // interrupts (ISIG stays on).
+  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  raw.c_iflag &= static_cast<tcflag_t>(~(ICRNL | IXON));
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) std::atexit(restoreTerminal);
+}
+
+std::string executableFolder() {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return "";
+  std::string folder(path, static_cast<size_t>(length));
+  size_t slash = folder.rfind('/');
+  if (slash == std::string::npos) return "";
+  return slash == 0 ? "/" : folder.substr(0, slash);
+}
+
+int changeDirectory(const std::string& folder) { return chdir(folder.c_str()) == 0 ? 0 : 1; }

@@ -1,0 +1,267 @@
+// The screen service: receives open requests, locks and changed rows from the caller's thread,
+// chooses a presenter from the build's table (a preferred name first) and hands the frame buffer
+// and the changed-row span on to that presenter's thread.
+#include "runtime/screen.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "runtime/screen_state.h"
+
+namespace {
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+constexpr int kAlreadyOpen = 3;
+constexpr int kNoPresenter = 2;
+constexpr DisplayMode kFallbackDesktop{1920, 1080, 32, 60};
+
+// The preferred presenter: named by setPreferredPresenter, otherwise taken from
+// KESTRUNE_PRESENTER so that any program can be steered from its environment.
+struct PresenterPreference {
+  bool set_explicitly = false;
+  std::string name;
+};
+
+PresenterPreference& preference() {
+  static PresenterPreference chosen;
+  return chosen;
+}
+
+std::string preferredName() {
+  if (preference().set_explicitly) return preference().name;
+  const char* from_environment = std::getenv("KESTRUNE_PRESENTER");
+  return from_environment != nullptr ? from_environment : "";
+}
+
+bool sameNameIgnoringCase(const char* a, const std::string& b) {
+  size_t i = 0;
+  for (; a[i] != '\0' && i < b.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return a[i] == '\0' && i == b.size();
+}
+
+// The presenters in the order to try: the preferred one (when the table has it), then the table.
+std::vector<const Presenter*> presenterOrder() {
+  std::string preferred = preferredName();
+  std::vector<const Presenter*> order;
+  const Presenter* const* table = presenterTable();
+  for (int i = 0; table[i] != nullptr; ++i) {
+    if (!preferred.empty() && sameNameIgnoringCase(table[i]->name, preferred)) {
+      order.insert(order.begin(), table[i]);
+    } else {
+      order.push_back(table[i]);
+    }
+  }
+  return order;
+}
+
+// KESTRUNE_DESKTOP=WxH: the desktop size a program sees, whatever the display says.
+void applyDesktopOverride(DisplayMode* mode) {
+  const char* text = std::getenv("KESTRUNE_DESKTOP");
+  if (text == nullptr) return;
+  char* rest = nullptr;
+  long width = std::strtol(text, &rest, 10);
+  if (rest == text || (*rest != 'x' && *rest != 'X')) return;
+  const char* height_text = rest + 1;
+  long height = std::strtol(height_text, &rest, 10);
+  if (rest == height_text || *rest != '\0' || width <= 0 || height <= 0) return;
+  if (width > 65535 || height > 65535) return;
+  mode->width = static_cast<int>(width);
+  mode->height = static_cast<int>(height);
+}
+
+DisplayMode desktopMode() {
+  DisplayMode mode = kFallbackDesktop;
+  for (const Presenter* presenter : presenterOrder()) {
+    DisplayMode asked;
+    if (presenter->desktop_mode != nullptr && presenter->desktop_mode(&asked)) {
+      mode = asked;
+      break;
+    }
+  }
+  applyDesktopOverride(&mode);
+  return mode;
+}
+
+bool validDepth(int depth) {
+  switch (depth) {
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 15:
+    case 16:
+    case 24:
+    case 32:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Depths below 8 still take one byte per pixel: the frame buffer is addressed by whole bytes.
+int bytesPerPixel(int depth) { return depth <= 8 ? 1 : (depth + 7) / 8; }
+
+// Fills in everything a presenter needs before it opens.
+void prepareScreen(ScreenState& screen, int width, int height, int depth, int pages, int flags,
+                   int refresh) {
+  Guard guard(screen.lock);
+  screen.width = width;
+  screen.height = height;
+  screen.depth = depth;
+  screen.bytes_per_pixel = bytesPerPixel(depth);
+  screen.pitch = width * screen.bytes_per_pixel;
+  screen.refresh = refresh > 0 ? refresh : desktopMode().refresh;
+  screen.pages = pages > 0 ? pages : 1;
+  screen.flags = flags;
+  screen.pixels.assign(static_cast<size_t>(screen.pitch) * static_cast<size_t>(height), 0);
+  screen.row_changed.assign(static_cast<size_t>(height), 0);
+}
+
+// Back to "no screen", keeping the keyboard's state.
+void clearScreen(ScreenState& screen) {
+  Guard guard(screen.lock);
+  screen.open = false;
+  screen.width = screen.height = screen.depth = 0;
+  screen.bytes_per_pixel = screen.pitch = screen.refresh = 0;
+  screen.pages = 1;
+  screen.flags = 0;
+  screen.pixels = std::vector<uint8_t>();
+  screen.row_changed = std::vector<uint8_t>();
+  screen.presenter = nullptr;
+  screen.presenter_data = nullptr;
+  screen.window = 0;
+  screen.present = nullptr;
+}
+
+// Tries each presenter in turn; true once one has its window ready.
+bool startPresenter(ScreenState& screen) {
+  for (const Presenter* presenter : presenterOrder()) {
+    screen.presenter = presenter;
+    screen.quit = false;
+    if (presenter->open(screen) == 0) return true;
+    screen.presenter_data = nullptr;
+    screen.window = 0;
+    screen.present = nullptr;
+  }
+  return false;
+}
+
+void closeScreenAtExit() { closeScreen(); }
+
+}  // namespace
+
+ScreenState& screenState() {
+  // Never destroyed: the presenter and keyboard threads may still touch it while the process ends.
+  static ScreenState* const state = new ScreenState;
+  return *state;
+}
+
+bool takeChangedRows(ScreenState& screen, int* first_row, int* last_row) {
+  int first = -1;
+  int last = -1;
+  for (size_t row = 0; row < screen.row_changed.size(); ++row) {
+    if (screen.row_changed[row] == 0) continue;
+    if (first < 0) first = static_cast<int>(row);
+    last = static_cast<int>(row);
+    screen.row_changed[row] = 0;
+  }
+  if (first < 0) return false;
+  *first_row = first;
+  *last_row = last;
+  return true;
+}
+
+int openScreen(int width, int height, int depth, int pages, int flags, int refresh) {
+  if (width <= 0 || height <= 0 || !validDepth(depth)) return 1;
+  ScreenState& screen = screenState();
+  if (screen.open) return kAlreadyOpen;
+  static std::once_flag exit_routine;
+  std::call_once(exit_routine, [] { std::atexit(closeScreenAtExit); });
+  prepareScreen(screen, width, height, depth, pages, flags, refresh);
+  if (!startPresenter(screen)) {
+    clearScreen(screen);
+    return kNoPresenter;
+  }
+  Guard guard(screen.lock);
+  screen.open = true;
+  return 0;
+}
+
+void closeScreen() {
+  ScreenState& screen = screenState();
+  if (!screen.open) return;
+  // A caller that still holds the lock would keep the presenter thread from ever stopping.
+  for (; screen.lock_count > 0; --screen.lock_count) screen.lock.unlock();
+  screen.presenter->close(screen);
+  clearScreen(screen);
+}
+
+ScreenInfo screenInfo() {
+  ScreenState& screen = screenState();
+  ScreenInfo info;
+  if (!screen.open) {
+    DisplayMode desktop = desktopMode();
+    info.width = desktop.width;
+    info.height = desktop.height;
+    info.depth = desktop.depth;
+    info.refresh = desktop.refresh;
+    return info;
+  }
+  info.width = screen.width;
+  info.height = screen.height;
+  info.depth = screen.depth;
+  info.bytes_per_pixel = screen.bytes_per_pixel;
+  info.pitch = screen.pitch;
+  info.refresh = screen.refresh;
+  info.presenter = screen.presenter->name;
+  return info;
+}
+
+uintptr_t windowHandle() { return screenState().window; }
+
+void lockScreen() {
+  ScreenState& screen = screenState();
+  if (screen.lock_count++ == 0) screen.lock.lock();
+}
+
+void* screenPixels() {
+  ScreenState& screen = screenState();
+  return screen.open ? screen.pixels.data() : nullptr;
+}
+
+void unlockScreen(int first_row, int last_row) {
+  ScreenState& screen = screenState();
+  if (screen.lock_count == 0) return;  // not locked: nothing to release
+  if (screen.open) {
+    int last_screen_row = screen.height - 1;
+    int first = first_row < 0 ? 0 : first_row;
+    int last = last_row < 0 || last_row > last_screen_row ? last_screen_row : last_row;
+    for (int row = first; row <= last; ++row) screen.row_changed[static_cast<size_t>(row)] = 1;
+  }
+  if (--screen.lock_count == 0) screen.lock.unlock();
+}
+
+// An empty name goes back to the default order, which KESTRUNE_PRESENTER may still steer.
+void setPreferredPresenter(const char* name) {
+  preference().name = name != nullptr ? name : "";
+  preference().set_explicitly = !preference().name.empty();
+}
+
+const char* presenterName() {
+  ScreenState& screen = screenState();
+  return screen.open ? screen.presenter->name : "";
+}
+
+void showMouse(int visible) {
+  ScreenState& screen = screenState();
+  if (visible >= 0) screen.mouse_visible = visible > 0 ? 1 : 0;
+  if (screen.open && screen.presenter->show_mouse != nullptr) screen.presenter->show_mouse(screen);
+}

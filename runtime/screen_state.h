@@ -1,0 +1,91 @@
+// The process-wide screen state shared by the screen service, the keyboard and the presenters.
+// Presenter files and the runtime use it; nothing outside runtime/ (and the window module) should.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct ScreenState;
+
+// Copies rows first..last of the frame buffer to the window. Called with the presenter's lock
+// held, on the presenter thread (or the caller's thread through the present routine). The window
+// module may redirect it.
+using PresentRoutine = void (*)(ScreenState& screen, int first_row, int last_row);
+
+struct DisplayMode {
+  int width = 0;
+  int height = 0;
+  int depth = 0;
+  int refresh = 0;
+};
+
+// One presenter: a backend that makes and serves the window. Presenters sit in one ordered table
+// per build (presenterTable); open() returns non-zero when it cannot work here, and the next
+// entry is tried.
+struct Presenter {
+  const char* name;
+  // Caller's thread. The desktop's display mode; false when this presenter cannot tell it here.
+  bool (*desktop_mode)(DisplayMode* mode);
+  // Caller's thread, screen state filled in (size, pixels, flags). Starts the presenter thread and
+  // returns 0 once the window is ready; non-zero (nothing left running) when it cannot open.
+  int (*open)(ScreenState& screen);
+  // Caller's thread, lock not held. Stops the presenter thread and destroys the window.
+  void (*close)(ScreenState& screen);
+  // Caller's thread, lock not held. Makes the window apply screen.mouse_visible.
+  void (*show_mouse)(ScreenState& screen);
+  // True when the window delivers keys (the keyboard is never closed while it is open).
+  bool gives_keys;
+};
+
+// The build's presenters in their default order, ended by a null entry.
+const Presenter* const* presenterTable();
+
+// The presenters, each defined in its own file (presenter_<name>.cpp).
+extern const Presenter kHeadlessPresenter;
+extern const Presenter kSdlPresenter;  // native build with SDL2 only
+extern const Presenter kGdiPresenter;  // Windows build only
+
+constexpr int kKeyQueueSize = 16;
+constexpr int kScancodes = 128;
+
+struct ScreenState {
+  // The presenter's lock: frame buffer, changed rows, key queue and key-held flags.
+  std::recursive_mutex lock;
+
+  bool open = false;
+  int width = 0;
+  int height = 0;
+  int depth = 0;
+  int bytes_per_pixel = 0;
+  int pitch = 0;
+  int refresh = 0;
+  int pages = 1;
+  int flags = 0;
+  std::vector<uint8_t> pixels;       // the visible page, pitch * height bytes
+  int lock_count = 0;                // caller's thread only
+  std::vector<uint8_t> row_changed;  // one flag per row
+
+  bool key_held[kScancodes] = {};
+  int key_queue[kKeyQueueSize] = {};
+  int key_head = 0;  // oldest entry
+  int key_tail = 0;  // next free slot; head == tail means empty
+  bool key_event = false;
+  std::atomic<bool> stdin_closed{false};
+
+  int mouse_visible = 1;
+
+  const Presenter* presenter = nullptr;
+  void* presenter_data = nullptr;  // owned by the presenter
+  uintptr_t window = 0;            // native handle, 0 when none
+  PresentRoutine present = nullptr;  // the presenter's present routine, redirectable
+  std::thread thread;                // the presenter thread
+  std::atomic<bool> quit{false};     // asks the presenter thread to stop
+};
+
+ScreenState& screenState();
+
+// Takes the span of changed rows and clears all changed flags; false when no row changed.
+// The caller holds the lock.
+bool takeChangedRows(ScreenState& screen, int* first_row, int* last_row);
