@@ -1,0 +1,92 @@
+// The player's entry and main loop: chooses the recording, checks its header, opens the window,
+// then plays chunk after chunk until the stream ends or a stop key is pressed.
+// Receives the command line; hands on messages on standard output and exit code 0.
+#include "player/player.h"
+
+#include <string>
+
+#include "player/player_output.h"
+#include "player/record_walk.h"
+#include "player/recording_stream.h"
+#include "player/render_target.h"
+#include "player/stop_keys.h"
+#include "runtime/keyboard.h"
+#include "runtime/process.h"
+#include "runtime/timing.h"
+
+// Relative paths (the recording, the textures) are resolved from the executable's folder, not
+// from the directory the player was started in.
+static void useExecutableFolder() {
+  const std::string folder = executableFolder();
+  if (!folder.empty()) changeDirectory(folder);
+}
+
+// Start-up failures wait for a key before the program ends; a closed keyboard does not wait.
+static void waitForKeyAfterFailure() { sleepFor(-1, 0); }
+
+// Opens part 0 and checks its header; false (after the message and the wait) on failure.
+static bool openStream(StreamState& stream, RecordingHeader* header) {
+  switch (openRecording(stream, header)) {
+    case OpenRecordingResult::kOpened:
+      return true;
+    case OpenRecordingResult::kCannotOpen:
+      printMessage("Failed to open video file\n");
+      break;
+    case OpenRecordingResult::kNotRecording:
+      printMessage("File not a Kestrune recording.\n");
+      break;
+  }
+  waitForKeyAfterFailure();
+  return false;
+}
+
+// One pass of the chunk loop: length, data across parts, decompress, walk.
+static StreamStep playChunk(StreamState& stream) {
+  int32_t length = 0;
+  StreamStep step = readChunkLength(stream, &length);
+  if (step != StreamStep::kGoOn) return step;
+  int32_t bytes_read = 0;
+  step = readChunkData(stream, length, &bytes_read);
+  if (step != StreamStep::kGoOn) return step;
+  decompressChunk(stream, bytes_read);
+  if (!chunkWithinBudget(stream, length)) return StreamStep::kEnd;  // cut short: not walked
+  if (walkRecords(stream.output.data(), stream.decompressed_length) == PlaybackStep::kStop) {
+    return StreamStep::kEnd;
+  }
+  return StreamStep::kGoOn;
+}
+
+static StreamStep playChunks(StreamState& stream) {
+  while (streamHasMore(stream)) {
+    if (stopKeyPressed()) return StreamStep::kEnd;
+    const StreamStep step = playChunk(stream);
+    if (step != StreamStep::kGoOn) return step;
+  }
+  return StreamStep::kEnd;
+}
+
+// "Done.", then keys pressed earlier are dropped and the next key ends the program. When no
+// source of keys is left, nothing waits.
+static void finishPlayback() {
+  printMessage("Done.");
+  while (!readKey().empty()) {
+  }
+  while (readKey().empty() && !keyboardClosed()) sleepFor(1, 1);
+}
+
+int runPlayer(int argc, const char* const* argv) {
+  startStdinKeyboard();  // keys and a closed standard input count from the start
+  useExecutableFolder();
+  StreamState stream;
+  stream.path_template = recordingPath(argc, argv);
+  RecordingHeader header;
+  if (!openStream(stream, &header)) return 0;
+  allocateChunkBuffers(stream);
+  if (!openRenderTarget()) {
+    waitForKeyAfterFailure();
+    return 0;
+  }
+  if (playChunks(stream) == StreamStep::kExitNow) return 0;
+  finishPlayback();
+  return 0;
+}

@@ -1,0 +1,167 @@
+// Opens a recording's part 0, checks its header, and reads the chunk stream across numbered part
+// files. Receives the path template; hands on compressed chunks decompressed into the output
+// buffer, and the stream's messages on standard output.
+#include "player/recording_stream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "player/player_output.h"
+#include "player/stream_records.h"
+#include "runtime/files.h"
+#include "runtime/timing.h"
+
+const char* const kDefaultRecordingPath = "../Video/Stream/Recording_12_01_2013_13_41_13.%i.rec";
+
+PartName partFileName(const std::string& path_template, int32_t index) {
+  PartName part;
+  const size_t found = path_template.find("%i");
+  if (found == std::string::npos) {
+    part.name = path_template;
+    return part;
+  }
+  part.position = static_cast<int>(found) + 1;
+  part.name = path_template;
+  part.name.replace(found, 2, std::to_string(index));
+  return part;
+}
+
+std::string recordingPath(int argc, const char* const* argv) {
+  std::string path;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) path += ' ';
+    path += argv[i];
+  }
+  return path.empty() ? std::string(kDefaultRecordingPath) : path;
+}
+
+RecordingHeader parseRecordingHeader(const uint8_t (&bytes)[kRecordingHeaderSize]) {
+  RecordingHeader header;
+  std::memcpy(header.magic, bytes, sizeof(header.magic));
+  for (int slot = 1; slot <= kTextureSlots; ++slot) {
+    header.texture_ids[slot - 1] = readUint64(bytes + 8 * slot);
+  }
+  return header;
+}
+
+bool hasRecordingMagic(const RecordingHeader& header) {
+  return std::memcmp(header.magic, "KREC", 4) == 0;
+}
+
+OpenRecordingResult openRecording(StreamState& stream, RecordingHeader* header) {
+  const PartName part0 = partFileName(stream.path_template, 0);
+  stream.has_parts = part0.position != 0;
+  stream.part_index = 0;
+  stream.file = freeFileNumber();
+  if (stream.file == 0 || openForReading(part0.name.c_str(), stream.file) != 0) {
+    return OpenRecordingResult::kCannotOpen;
+  }
+  stream.first_part_length = std::max<int64_t>(fileLength(stream.file), 0);
+  stream.byte_budget = stream.first_part_length - kRecordingHeaderSize;
+  stream.bytes_consumed = 0;
+
+  uint8_t bytes[kRecordingHeaderSize] = {};  // a short file leaves the rest zero
+  readAt(stream.file, 1, bytes, kRecordingHeaderSize);
+  *header = parseRecordingHeader(bytes);
+  if (!hasRecordingMagic(*header)) {
+    closeFile(stream.file);
+    return OpenRecordingResult::kNotRecording;
+  }
+  return OpenRecordingResult::kOpened;
+}
+
+void allocateChunkBuffers(StreamState& stream) {
+  stream.input.assign(kInputBufferSize, 0);
+  stream.output.assign(kOutputBufferSize, 0);
+}
+
+// Closes the open part and opens the next one under the same file number. A part shorter than
+// part 0 is the last one. When the part cannot be opened, its name and "Broken Stream" are
+// printed if asked for.
+static bool openNextPart(StreamState& stream, bool report_missing) {
+  closeFile(stream.file);
+  stream.part_index += 1;
+  const PartName part = partFileName(stream.path_template, stream.part_index);
+  if (openForReading(part.name.c_str(), stream.file) != 0) {
+    if (report_missing) printMessage("%s\nBroken Stream\n", part.name.c_str());
+    return false;
+  }
+  const int64_t length = std::max<int64_t>(fileLength(stream.file), 0);
+  if (length < stream.first_part_length) stream.has_parts = false;
+  stream.byte_budget += length;
+  return true;
+}
+
+bool streamHasMore(StreamState& stream) {
+  // Each part opened here either adds to the budget or clears the has-parts flag (it is shorter
+  // than part 0), so the loop ends.
+  while (stream.bytes_consumed >= stream.byte_budget) {
+    const bool at_end_of_part = stream.bytes_consumed == stream.byte_budget;
+    if (!at_end_of_part || !stream.has_parts) return false;
+    if (!openNextPart(stream, false)) return false;
+  }
+  return true;
+}
+
+// Reads `size` bytes at the current position and goes on at the start of the next part for as
+// long as bytes are missing and another part may follow. False when a needed part is missing.
+static bool readAcrossParts(StreamState& stream, uint8_t* buffer, int32_t size, int32_t* got) {
+  *got = 0;
+  readAt(stream.file, 0, buffer, size, got);
+  while (*got < size && stream.has_parts) {
+    if (!openNextPart(stream, true)) return false;
+    int32_t more = 0;
+    readAt(stream.file, 1, buffer + *got, size - *got, &more);
+    *got += more;
+  }
+  return true;
+}
+
+StreamStep readChunkLength(StreamState& stream, int32_t* length) {
+  // Bytes that are not there stay 255, so a length cut short reads as negative.
+  uint8_t field[4] = {255, 255, 255, 255};
+  int32_t got = 0;
+  if (!readAcrossParts(stream, field, 4, &got)) return StreamStep::kEnd;
+  *length = static_cast<int32_t>(readUint32(field));
+  if (*length < 0) {
+    printMessage("bad luck end of file\n");
+    return StreamStep::kEnd;
+  }
+  if (*length > kInputBufferSize) {
+    printMessage("Overflow on input buffer\n");
+    sleepFor(1000, 1);
+    return StreamStep::kExitNow;
+  }
+  return StreamStep::kGoOn;
+}
+
+StreamStep readChunkData(StreamState& stream, int32_t length, int32_t* bytes_read) {
+  if (!readAcrossParts(stream, stream.input.data(), length, bytes_read)) return StreamStep::kEnd;
+  return StreamStep::kGoOn;
+}
+
+int64_t writtenLength(int result, uint64_t reported_length, int64_t output_size) {
+  // Since zlib 1.2.9, uncompress reports the bytes it wrote also when the data is damaged or the
+  // output is full; older versions leave the length untouched then.
+  bool reported_is_written = result == Z_OK;
+#if ZLIB_VERNUM >= 0x1290
+  reported_is_written = reported_is_written || result == Z_DATA_ERROR || result == Z_BUF_ERROR;
+#endif
+  if (!reported_is_written) return 0;
+  return std::min<int64_t>(static_cast<int64_t>(reported_length), output_size);
+}
+
+void decompressChunk(StreamState& stream, int32_t input_length) {
+  uLongf reported = static_cast<uLongf>(stream.output.size());
+  const int result = uncompress(stream.output.data(), &reported, stream.input.data(),
+                                static_cast<uLong>(input_length));
+  stream.decompressed_length =
+      writtenLength(result, reported, static_cast<int64_t>(stream.output.size()));
+}
+
+bool chunkWithinBudget(StreamState& stream, int32_t length) {
+  stream.bytes_consumed += static_cast<int64_t>(length) + 4;
+  return stream.bytes_consumed <= stream.byte_budget;
+}

@@ -1,0 +1,88 @@
+// The recording file and its chunk stream: part names, the header check, and reading chunk
+// lengths and data across numbered part files. Receives the recording path; hands on the header's
+// texture ids and each chunk's decompressed bytes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr int kRecordingHeaderSize = 264;
+constexpr int kTextureSlots = 32;
+constexpr int32_t kInputBufferSize = 32768;    // one compressed chunk at most
+constexpr int32_t kOutputBufferSize = 262144;  // one decompressed chunk at most
+
+// The 264 bytes before the chunk stream: magic, a spare field and the 32 texture ids.
+struct RecordingHeader {
+  char magic[4] = {};
+  uint64_t texture_ids[kTextureSlots] = {};  // slot i at index i - 1; 0 = empty slot
+};
+
+// Everything the player knows about the stream for the whole run. The budget and the counters
+// are 64-bit so that recordings of many large parts cannot overflow them.
+struct StreamState {
+  std::string path_template;
+  int file = 0;            // file number of the open part, 0 before part 0 opens
+  bool has_parts = false;  // a further part may follow the open one
+  int32_t part_index = 0;
+  int64_t first_part_length = 0;
+  int64_t byte_budget = 0;      // chunk-stream bytes in the parts opened so far
+  int64_t bytes_consumed = 0;   // chunk-stream bytes read so far, length fields included
+  std::vector<uint8_t> input;   // one compressed chunk
+  std::vector<uint8_t> output;  // one decompressed chunk
+  int64_t decompressed_length = 0;
+};
+
+struct PartName {
+  std::string name;
+  int position = 0;  // 1-based position of the first "%i" in the template, 0 when none
+};
+
+// The template with its first "%i" replaced by the index in decimal (index >= 0); the template
+// unchanged when it holds no "%i".
+PartName partFileName(const std::string& path_template, int32_t index);
+
+// The command-line arguments after the program's name joined with single spaces, or the default
+// recording when that text is empty.
+std::string recordingPath(int argc, const char* const* argv);
+extern const char* const kDefaultRecordingPath;
+
+RecordingHeader parseRecordingHeader(const uint8_t (&bytes)[kRecordingHeaderSize]);
+bool hasRecordingMagic(const RecordingHeader& header);
+
+enum class OpenRecordingResult { kOpened, kCannotOpen, kNotRecording };
+
+// Opens part 0 of stream.path_template, reads its header (a short file leaves the rest zero) and
+// sets up the budget and the has-parts flag. On kNotRecording the file is closed again.
+OpenRecordingResult openRecording(StreamState& stream, RecordingHeader* header);
+
+void allocateChunkBuffers(StreamState& stream);
+
+// What the reading steps hand back to the chunk loop.
+enum class StreamStep {
+  kGoOn,     // go on with this chunk
+  kEnd,      // playback is over: print "Done." and wait for a key
+  kExitNow,  // leave the program at once
+};
+
+// True while the budget holds another chunk. Reaching the exact end of a part with the has-parts
+// flag set opens the next part quietly; when there is none, the stream has simply ended.
+bool streamHasMore(StreamState& stream);
+
+// Reads the 4-byte length field, continuing into the next part when a part ends inside it.
+// Reports a negative or missing length and an overflowing one.
+StreamStep readChunkLength(StreamState& stream, int32_t* length);
+
+// Reads the chunk's `length` bytes into the input buffer, continuing into further parts when a
+// part ends inside them; sets *bytes_read to what is there (less at the end of the last part).
+StreamStep readChunkData(StreamState& stream, int32_t length, int32_t* bytes_read);
+
+// Decompresses the input bytes into the output buffer and sets the decompressed length to the
+// number of bytes actually written there.
+void decompressChunk(StreamState& stream, int32_t input_length);
+
+// Counts the chunk as consumed; false when it ran past the budget (its bytes were not all there).
+bool chunkWithinBudget(StreamState& stream, int32_t length);
+
+// How many output bytes zlib's uncompress wrote, from its result code and the length it reported.
+// A failure before inflating began leaves the reported length meaningless: 0 bytes then.
+int64_t writtenLength(int result, uint64_t reported_length, int64_t output_size);

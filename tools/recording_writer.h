@@ -1,0 +1,53 @@
+// Builds recordings byte by byte: the header, records, compressed or raw chunks, and part files
+// split at any offsets. Receives texture ids, records and split points; hands on bytes and files.
+// Tests use it for well-formed and damaged recordings alike; the demo recording is made with it.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "player/stream_records.h"
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr int kWriterHeaderSize = 264;
+
+// The 264-byte header: magic, 4 spare bytes (zero), then the ids of texture slots 1 to 32.
+// `magic` gives the first four bytes (only its first four characters are used).
+Bytes headerBytes(const std::array<uint64_t, 32>& texture_ids = {}, const char* magic = "KREC");
+
+// Records. The triangle's slot is kept to 5 bits and its blend mode to 3.
+Bytes frameMarkBytes(float time_stamp);
+Bytes triangleRecordBytes(const TriangleRecord& triangle);
+// A triangle of one colour at three screen positions, no texture, blend mode 0.
+TriangleRecord plainTriangle(uint8_t x0, uint8_t y0, uint8_t x1, uint8_t y1, uint8_t x2, uint8_t y2,
+                             uint16_t colour);
+
+// A 4-byte little-endian length field holding any value, for damaged cases as well.
+Bytes lengthField(int32_t length);
+// A chunk: the length of zlib's compress output, then that output.
+Bytes compressedChunk(const Bytes& records);
+// A chunk whose data is taken as given: its length field, then the bytes.
+Bytes rawChunk(const Bytes& data);
+// zlib's compress output for the bytes, without a length field.
+Bytes zlibCompressed(const Bytes& data);
+
+// Concatenation.
+Bytes joinBytes(std::initializer_list<Bytes> pieces);
+void appendBytes(Bytes& to, const Bytes& more);
+// `count` copies of the bytes back to back.
+Bytes repeatBytes(const Bytes& bytes, size_t count);
+
+// Cuts the stream at the given byte offsets (ascending, each within the stream): n offsets give
+// n + 1 parts, the first holding the header.
+std::vector<Bytes> splitAt(const Bytes& stream, const std::vector<size_t>& offsets);
+// Splits the way a recorder does: every part but the last holds `part_length` bytes.
+std::vector<Bytes> splitIntoParts(const Bytes& stream, size_t part_length);
+
+// The template with its first "%i" replaced by the index; the template itself when it has none.
+std::string partPath(const std::string& path_template, int index);
+// Writes each part to partPath(template, its index). False when a file cannot be written.
+bool writeParts(const std::vector<Bytes>& parts, const std::string& path_template);
+bool writeFileBytes(const std::string& path, const Bytes& bytes);
