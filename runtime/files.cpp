@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <mutex>
 
 #include "runtime/platform.h"
@@ -43,6 +44,9 @@ int openForReading(const char* name, int file_number) {
   std::lock_guard<std::mutex> guard(table.lock);
   if (!validNumber(file_number) || openStream(table, file_number) != nullptr) return 1;
   if (name == nullptr) return 2;
+  // A folder opens as a stream on some systems but reads nothing: it is no file to read.
+  std::error_code error;
+  if (std::filesystem::is_directory(name, error)) return 2;
   std::FILE* stream = std::fopen(name, "rb");
   if (stream == nullptr) return 2;
   table.streams[static_cast<size_t>(file_number)] = stream;

@@ -44,6 +44,7 @@ TEST_F(PlayerRun, MissingRecordingFailsToOpen) {
   EXPECT_EQ(play({folder.path() + "/none.%i.rec"}), "Failed to open video file\n");
   EXPECT_EQ(play({folder.path() + "/none.rec"}), "Failed to open video file\n");
   EXPECT_EQ(play({std::string(5000, 'x')}), "Failed to open video file\n");
+  EXPECT_EQ(play({folder.path()}), "Failed to open video file\n");
 }
 
 TEST_F(PlayerRun, FileWithoutMagicIsNotARecording) {

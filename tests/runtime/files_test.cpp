@@ -14,8 +14,8 @@ class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     path_ = (std::filesystem::temp_directory_path() /
-             ("kestrune_files_" +
-              std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".bin"))
+             (std::string("kestrune_files_") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin"))
                 .string();
     std::ofstream(path_, std::ios::binary) << "0123456789";
   }
@@ -57,6 +57,8 @@ TEST_F(FilesTest, OpeningRefusesBadNumbersAndMissingFiles) {
   EXPECT_EQ(openForReading(path_.c_str(), 0), 1);
   EXPECT_EQ(openForReading(path_.c_str(), 256), 1);
   EXPECT_EQ(openForReading(path_.c_str(), -4), 1);
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  EXPECT_EQ(openForReading(folder.c_str(), 6), 2);
   ASSERT_EQ(openForReading(path_.c_str(), 5), 0);
   EXPECT_EQ(openForReading(path_.c_str(), 5), 1);  // already open
   std::string missing = path_ + ".missing";
