@@ -1,0 +1,49 @@
+// The "SDL" presenter's seams for the native window module: what the presenter thread made for
+// the window, an event hook the module can take over (as a window procedure is subclassed), and
+// the steps of the default present routine, so that a redirected present can reuse them.
+#pragma once
+#include "runtime/screen_state.h"
+
+union SDL_Event;
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+
+// The SDL objects behind the open screen. Owned by the presenter thread; use them only on that
+// thread (from an event hook or a present routine) while the screen is open.
+struct SdlWindowParts {
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;  // the frame buffer's copy, screen width x height
+};
+
+// Sees every event the presenter thread polls, before the presenter's own handling, with the
+// presenter's lock held. Returns true when it consumed the event; false lets the presenter
+// handle it as usual (sdlDefaultEvent).
+using SdlEventHook = bool (*)(ScreenState& screen, const SDL_Event& event);
+
+// Any thread. Installs the hook (null removes it) and returns the one it replaces, so that a
+// module can chain to it; the next polled event goes to the new hook.
+SdlEventHook setSdlEventHook(SdlEventHook hook);
+
+// Presenter thread, lock held. The presenter's own handling of an event: the close button posts
+// the close key, keys and text feed the key queue, exposure redraws, Alt+Enter toggles full
+// screen (unless the screen was opened with kScreenNoToggle).
+void sdlDefaultEvent(ScreenState& screen, const SDL_Event& event);
+
+// Presenter thread. The SDL objects of the open screen; all null when the SDL presenter is not
+// the one serving the screen.
+SdlWindowParts sdlWindowParts(ScreenState& screen);
+
+// Presenter thread, lock held. Copies rows first..last of the frame buffer into the texture
+// (rows are clamped to the screen; an empty span does nothing).
+void sdlUploadRows(ScreenState& screen, int first_row, int last_row);
+
+// Presenter thread. Draws the whole texture to the window, scaled to the window's size with its
+// aspect kept and black bars around it, and shows it.
+void sdlRenderPicture(ScreenState& screen);
+
+// The presenter's present routine, the initial value of screen.present: sdlUploadRows and then
+// sdlRenderPicture. Called from any other thread (lock held) it only marks the rows changed, and
+// the presenter thread shows them on its next turn, because SDL may be used by one thread only.
+void sdlPresentRows(ScreenState& screen, int first_row, int last_row);
