@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -93,6 +94,11 @@ SdlPresenterData* presenterData(ScreenState& screen) {
 // Starts SDL's video on the calling thread; false when no display can be opened. The dummy and
 // offscreen drivers do not count: a window nobody sees would also never deliver a key.
 bool startSdlVideo() {
+  // Without any display named, SDL would only probe its backends and print their complaints.
+  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
+      std::getenv("SDL_VIDEODRIVER") == nullptr) {
+    return false;
+  }
   // Ctrl+C must still end the program instead of becoming an SDL_QUIT event, and closing the
   // window is reported once, as a window event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
