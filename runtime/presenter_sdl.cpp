@@ -84,6 +84,22 @@ std::atomic<SdlEventHook>& eventHook() {
   return hook;
 }
 
+// Window flags the next created window gets added and removed, then forgotten.
+struct CreationFlags {
+  std::atomic<uint32_t> add{0};
+  std::atomic<uint32_t> remove{0};
+};
+
+CreationFlags& creationFlags() {
+  static CreationFlags flags;
+  return flags;
+}
+
+Uint32 takeCreationFlags(Uint32 flags) {
+  CreationFlags& pending = creationFlags();
+  return (flags | pending.add.exchange(0)) & ~pending.remove.exchange(0);
+}
+
 SdlPresenterData* presenterData(ScreenState& screen) {
   if (screen.presenter != &kSdlPresenter) return nullptr;
   return static_cast<SdlPresenterData*>(screen.presenter_data);
@@ -527,6 +543,7 @@ bool createWindowParts(ScreenState& screen, SdlPresenterData& data) {
   Uint32 window_flags = SDL_WINDOW_SHOWN;
   data.full_screen = (screen.flags & kScreenFullScreen) != 0;
   if (data.full_screen) window_flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  window_flags = takeCreationFlags(window_flags);
   SdlWindowParts& parts = data.parts;
   parts.window = SDL_CreateWindow(kWindowTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                   screen.width, screen.height, window_flags);
@@ -636,6 +653,11 @@ const Presenter kSdlPresenter = {
 };
 
 SdlEventHook setSdlEventHook(SdlEventHook hook) { return eventHook().exchange(hook); }
+
+void setSdlCreationFlags(uint32_t add, uint32_t remove) {
+  creationFlags().add = add;
+  creationFlags().remove = remove;
+}
 
 void sdlDefaultEvent(ScreenState& screen, const SDL_Event& event) {
   auto* data = presenterData(screen);

@@ -2,6 +2,8 @@
 // the window, an event hook the module can take over (as a window procedure is subclassed), and
 // the steps of the default present routine, so that a redirected present can reuse them.
 #pragma once
+#include <cstdint>
+
 #include "runtime/screen_state.h"
 
 union SDL_Event;
@@ -25,6 +27,11 @@ using SdlEventHook = bool (*)(ScreenState& screen, const SDL_Event& event);
 // Any thread. Installs the hook (null removes it) and returns the one it replaces, so that a
 // module can chain to it; the next polled event goes to the new hook.
 SdlEventHook setSdlEventHook(SdlEventHook hook);
+
+// Any thread. SDL window flags (SDL_WindowFlags bits) that the next window the presenter creates
+// gets added and removed; used once, then forgotten. This is how a window can be made to start
+// hidden or resizable, as a creation hook edits a window's style.
+void setSdlCreationFlags(uint32_t add, uint32_t remove);
 
 // Presenter thread, lock held. The presenter's own handling of an event: the close button posts
 // the close key, keys and text feed the key queue, exposure redraws, Alt+Enter toggles full

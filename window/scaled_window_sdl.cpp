@@ -532,14 +532,16 @@ int openScaledScreen(int32_t width, int32_t height, int32_t depth, int32_t pages
   }
   state.clientWidth = 0;
   state.clientHeight = 0;
+  // The creation hook's edit: the window starts hidden (set-up shows it once it is placed) and
+  // resizable. Used by the next window only, as the hook is one-shot.
+  if (armed) {
+    state.hookResume = 0;
+    setSdlCreationFlags(SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE, SDL_WINDOW_SHOWN);
+  }
   // There is no "GDI" presenter here to prefer for a shaped window: the flags go on as they are.
   int code = openScreen(width, height, depth, pages, passed, refresh);
+  setSdlCreationFlags(0, 0);  // a presenter that made no SDL window leaves nothing pending
   std::strncpy(state.activePresenter, presenterName(), kPresenterNameSize - 1);
-  // The creation hook's edit, made as soon as the window exists: it starts resizable.
-  if (armed && windowHandle() != 0) {
-    state.hookResume = 0;
-    callOnPresenter([](ScreenState&, SDL_Window* window) { applyStyle(window, true); });
-  }
   return code;
 }
 
