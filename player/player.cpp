@@ -41,7 +41,7 @@ static bool openStream(StreamState& stream, RecordingHeader* header) {
 }
 
 // One pass of the chunk loop: length, data across parts, decompress, walk.
-static StreamStep playChunk(StreamState& stream) {
+static StreamStep playChunk(StreamState& stream, PlaybackState& playback) {
   int32_t length = 0;
   StreamStep step = readChunkLength(stream, &length);
   if (step != StreamStep::kGoOn) return step;
@@ -50,16 +50,17 @@ static StreamStep playChunk(StreamState& stream) {
   if (step != StreamStep::kGoOn) return step;
   decompressChunk(stream, bytes_read);
   if (!chunkWithinBudget(stream, length)) return StreamStep::kEnd;  // cut short: not walked
-  if (walkRecords(stream.output.data(), stream.decompressed_length) == PlaybackStep::kStop) {
+  if (walkRecords(playback, stream.output.data(), stream.decompressed_length) ==
+      PlaybackStep::kStop) {
     return StreamStep::kEnd;
   }
   return StreamStep::kGoOn;
 }
 
-static StreamStep playChunks(StreamState& stream) {
+static StreamStep playChunks(StreamState& stream, PlaybackState& playback) {
   while (streamHasMore(stream)) {
     if (stopKeyPressed()) return StreamStep::kEnd;
-    const StreamStep step = playChunk(stream);
+    const StreamStep step = playChunk(stream, playback);
     if (step != StreamStep::kGoOn) return step;
   }
   return StreamStep::kEnd;
@@ -86,7 +87,10 @@ int runPlayer(int argc, const char* const* argv) {
     waitForKeyAfterFailure();
     return 0;
   }
-  if (playChunks(stream) == StreamStep::kExitNow) return 0;
+  // Pacing starts after the rest of start-up, so that opening the window and loading textures
+  // does not make the first frames late.
+  PlaybackState playback = startPlayback(realPacingServices());
+  if (playChunks(stream, playback) == StreamStep::kExitNow) return 0;
   finishPlayback();
   return 0;
 }

@@ -1,18 +1,27 @@
 // The record walk of one chunk and the seams where triangles and frame marks are handled.
-// Receives a decompressed chunk; hands triangles to drawing and frame marks to pacing, and prints
-// "Points Not implemented!" and the bad-kind message.
+// Receives a decompressed chunk and the playback state; hands triangles to drawing and frame marks
+// to pacing, and prints "Points Not implemented!" and the bad-kind message.
 #include "player/record_walk.h"
 
 #include "player/player_output.h"
 #include "player/stream_records.h"
 
-// Drawing comes with the renderer; until then a triangle is stepped over.
-void drawTriangleRecord(const uint8_t* record) { (void)record; }
+PlaybackState startPlayback(const PacingServices& services) {
+  PlaybackState playback;
+  playback.services = services;
+  playback.pacing = startPacing(services);
+  return playback;
+}
 
-// Presenting and pacing come with the render target; until then playback goes on at once.
-PlaybackStep handleFrameMark(const uint8_t* record) {
+// Triangles of a dropped frame are not drawn. Drawing comes with the renderer; until then a
+// triangle is stepped over.
+void drawTriangleRecord(PlaybackState& playback, const uint8_t* record) {
+  if (playback.pacing.skip) return;
   (void)record;
-  return PlaybackStep::kGoOn;
+}
+
+PlaybackStep handleFrameMark(PlaybackState& playback, const uint8_t* record) {
+  return paceFrameMark(playback.pacing, playback.services, readFrameMark(record).time_stamp);
 }
 
 // The bad-kind message shows the record's first two bytes as a little-endian number. A second
@@ -29,7 +38,7 @@ static PlaybackStep reportCutOffRecord(const uint8_t* record) {
   return PlaybackStep::kGoOn;
 }
 
-PlaybackStep walkRecords(const uint8_t* chunk, int64_t length) {
+PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length) {
   int64_t offset = 0;
   while (offset < length) {
     const uint8_t* record = chunk + offset;
@@ -37,12 +46,12 @@ PlaybackStep walkRecords(const uint8_t* chunk, int64_t length) {
     switch (record[0]) {
       case kTriangleKind:
         if (bytes_left < kTriangleRecordSize) return reportCutOffRecord(record);
-        drawTriangleRecord(record);
+        drawTriangleRecord(playback, record);
         offset += kTriangleRecordSize;
         break;
       case kFrameMarkKind:
         if (bytes_left < kFrameMarkSize) return reportCutOffRecord(record);
-        if (handleFrameMark(record) == PlaybackStep::kStop) return PlaybackStep::kStop;
+        if (handleFrameMark(playback, record) == PlaybackStep::kStop) return PlaybackStep::kStop;
         offset += kFrameMarkSize;
         break;
       case kPointKindA:

@@ -1,17 +1,33 @@
 // Walks the records of one decompressed chunk in order and hands each to its handler.
-// Receives the output buffer and the number of bytes written to it; hands on whether playback
-// goes on, and the walk's messages on standard output.
+// Receives the output buffer, the number of bytes written to it and the playback state; hands on
+// whether playback goes on, and the walk's messages on standard output.
 #pragma once
 #include <cstdint>
 
-enum class PlaybackStep { kGoOn, kStop };
+#include "player/pacing.h"
+
+// The texture slot and blend mode last set for drawing; -1 until a drawn triangle sets them.
+struct DrawingCache {
+  int last_texture_slot = -1;
+  int last_blend_mode = -1;
+};
+
+// What the handlers keep across chunks and part files, from the end of start-up to the end.
+struct PlaybackState {
+  PacingServices services;
+  PacingState pacing;
+  DrawingCache drawing;
+};
+
+// Playback at the end of start-up: the time base taken now, no frame dropped, nothing drawn yet.
+PlaybackState startPlayback(const PacingServices& services);
 
 // Steps through the records from offset 0 to `length`. Point records, unknown kinds and a record
 // cut off by the end of the data leave the rest of the chunk unwalked; a frame mark that says
 // stop ends the walk with kStop. Nothing at or beyond `length` is read.
-PlaybackStep walkRecords(const uint8_t* chunk, int64_t length);
+PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length);
 
 // The handlers of the walk. Each receives its record's first byte; the walk has checked that the
 // whole record lies within the chunk.
-void drawTriangleRecord(const uint8_t* record);
-PlaybackStep handleFrameMark(const uint8_t* record);
+void drawTriangleRecord(PlaybackState& playback, const uint8_t* record);
+PlaybackStep handleFrameMark(PlaybackState& playback, const uint8_t* record);

@@ -15,3 +15,7 @@ bool openRenderTarget() {
   }
   return true;
 }
+
+// Until frames are drawn into a render buffer there is nothing to show: the window keeps its
+// picture.
+void presentFrame() {}

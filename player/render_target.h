@@ -5,3 +5,6 @@
 // Opens the screen at half the desktop's width and height, 16 bits per pixel. On failure prints
 // a message and returns false; the caller waits for a key and ends the program.
 bool openRenderTarget();
+
+// Shows the frame drawn so far in the window. Called at every frame mark that is not dropped.
+void presentFrame();

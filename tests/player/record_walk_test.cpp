@@ -8,10 +8,19 @@
 
 namespace {
 
+// Frame marks are paced against a clock that stands still and sleeps that return at once, with
+// no key ever pressed: the walk's own behaviour is what these tests look at.
+double stoppedClock() { return 0; }
+int noSleep(int, int) { return 0; }
+int noKeyHeld(int) { return 0; }
+std::string noKey() { return ""; }
+void noPresent() {}
+
 // Walks the first `length` bytes of `buffer` and gives what the walk printed.
 std::string walkOutput(const Bytes& buffer, size_t length, PlaybackStep* step = nullptr) {
+  PlaybackState playback = startPlayback({stoppedClock, noSleep, noKeyHeld, noKey, noPresent});
   testing::internal::CaptureStdout();
-  const PlaybackStep result = walkRecords(buffer.data(), static_cast<int64_t>(length));
+  const PlaybackStep result = walkRecords(playback, buffer.data(), static_cast<int64_t>(length));
   if (step != nullptr) *step = result;
   return testing::internal::GetCapturedStdout();
 }
