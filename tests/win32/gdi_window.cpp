@@ -44,7 +44,7 @@ HWND GdiWindowTest::openWindow(int width, int height, int depth, int flags) {
   return reinterpret_cast<HWND>(windowHandle());
 }
 
-std::vector<uint32_t> clientPixels(HWND window, int width, int height) {
+std::vector<uint32_t> devicePixels(HDC device, int width, int height) {
   std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0xDEADBEEF);
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -53,13 +53,12 @@ std::vector<uint32_t> clientPixels(HWND window, int width, int height) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   info.bmiHeader.biCompression = BI_RGB;
-  HDC window_dc = GetDC(window);
-  HDC memory_dc = CreateCompatibleDC(window_dc);
+  HDC memory_dc = CreateCompatibleDC(device);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(memory_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap != nullptr) {
     HGDIOBJ old = SelectObject(memory_dc, bitmap);
-    BitBlt(memory_dc, 0, 0, width, height, window_dc, 0, 0, SRCCOPY);
+    BitBlt(memory_dc, 0, 0, width, height, device, 0, 0, SRCCOPY);
     GdiFlush();
     const uint32_t* source = static_cast<const uint32_t*>(bits);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0xFFFFFF;
@@ -67,6 +66,12 @@ std::vector<uint32_t> clientPixels(HWND window, int width, int height) {
     DeleteObject(bitmap);
   }
   DeleteDC(memory_dc);
+  return pixels;
+}
+
+std::vector<uint32_t> clientPixels(HWND window, int width, int height) {
+  HDC window_dc = GetDC(window);
+  std::vector<uint32_t> pixels = devicePixels(window_dc, width, height);
   ReleaseDC(window, window_dc);
   return pixels;
 }

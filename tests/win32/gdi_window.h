@@ -23,6 +23,9 @@ class GdiWindowTest : public ::testing::Test {
   std::string saved_presenter_;
 };
 
+// The pixels of a device context's top-left width x height as 0x00RRGGBB, rows top first.
+std::vector<uint32_t> devicePixels(HDC device, int width, int height);
+
 // The client area's pixels as 0x00RRGGBB, rows top first, read through a 32-bit DIB section.
 std::vector<uint32_t> clientPixels(HWND window, int width, int height);
 

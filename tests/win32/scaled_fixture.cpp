@@ -63,28 +63,8 @@ void resetScaledState() {
 }
 
 std::vector<uint32_t> windowPixels(HWND window, int width, int height) {
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, 0xDEADBEEF);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
   HDC window_dc = GetWindowDC(window);
-  HDC memory_dc = CreateCompatibleDC(window_dc);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(memory_dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(memory_dc, bitmap);
-    BitBlt(memory_dc, 0, 0, width, height, window_dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    const uint32_t* source = static_cast<const uint32_t*>(bits);
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0xFFFFFF;
-    SelectObject(memory_dc, old);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory_dc);
+  std::vector<uint32_t> pixels = devicePixels(window_dc, width, height);
   ReleaseDC(window, window_dc);
   return pixels;
 }
