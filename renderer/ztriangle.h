@@ -1,0 +1,30 @@
+// The triangle fills: turn three ScreenPoints into depth-tested 5-6-5 pixels of a ZBuffer, with
+// one flat colour, with Gouraud-shaded colour, or with perspective-divided texels. Receives the
+// points in any order; hands on written pixels and depth values, nothing else.
+#pragma once
+
+// Callers see the full records through renderer/screen_point.h (or the vertex record that embeds
+// it) and renderer/zbuffer.h; the fills' interface needs only their names.
+struct ScreenPoint;
+struct ZBuffer;
+
+// Every fill: a triangle of zero area draws nothing. A pixel is written, and its stored depth
+// becomes z >> 14, when that value is at least the stored one; whether depth testing is
+// enabled in the context plays no part. All three points must lie inside the ZBuffer.
+
+// Every pixel gets rgbToPixel of the colour of the bottom-most point (of several on that row, the
+// one given last).
+void zbFillFlat(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2);
+
+// Red, green and blue interpolated across the triangle.
+void zbFillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2);
+
+// Texels of zb->texture (256 x 256), copied unchanged, sampled at s and t divided by depth once
+// every eight pixels and stepped linearly in between. When blend_on is non-zero a texel equal to
+// transparent_key is skipped: neither the pixel nor its depth is written. Writes the sz and tz
+// scratch fields of the three points. Draws nothing while zb->texture is null.
+void zbFillTexturedKeyed(ZBuffer* zb, ScreenPoint* p0, ScreenPoint* p1, ScreenPoint* p2,
+                         int blend_on, int transparent_key);
+
+// zbFillTexturedKeyed with the blend_on and transparent_key of the current render context.
+void zbFillTextured(ZBuffer* zb, ScreenPoint* p0, ScreenPoint* p1, ScreenPoint* p2);
