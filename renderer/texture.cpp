@@ -1,10 +1,12 @@
-// Texture objects: receives texture names, binds and images; hands the bound texture's texels
-// on to the textured fill. Texture objects live in a 256-bucket hash table of the context.
-// Not done yet: image upload and conversion, and the checks of the environment, parameter and
-// pixel-store ops; those handlers accept their op and change nothing.
+// Texture objects: receives texture names, binds, images and settings; hands the bound
+// texture's 256 x 256 texels on to the textured fill. Texture objects live in a 256-bucket hash
+// table of the context; settings other than the few supported ones end the process.
+#include <cstdint>
+
 #include "renderer/context.h"
 #include "renderer/error.h"
 #include "renderer/gl.h"
+#include "renderer/image_convert.h"
 #include "renderer/stages.h"
 
 namespace {
@@ -16,6 +18,14 @@ Texture** bucketOf(RenderContext* c, int name) {
 void freeTexture(Texture* texture) {
   for (TextureImage& image : texture->images) glFree(image.pixels);
   glFree(texture);
+}
+
+// Texels about to be freed must not stay the ZBuffer's texture: a fill reached by another path
+// than the fill drawer (which always sets the texture first) would read freed memory.
+void forgetTexels(RenderContext* c, const Texture* texture) {
+  if (c->zbuffer != nullptr && c->zbuffer->texture == texture->images[0].pixels) {
+    zbSetTexture(c->zbuffer, nullptr);
+  }
 }
 
 void unlinkTexture(RenderContext* c, Texture* texture) {
@@ -100,18 +110,58 @@ void glDeleteTextures(int n, const unsigned* names) {
     bool was_bound = texture == c->bound_texture;
     bool was_zero = texture->name == 0;
     if (was_bound) bindTexture(c, 0);
+    forgetTexels(c, texture);
     unlinkTexture(c, texture);
     freeTexture(texture);
     if (was_bound && was_zero) bindTexture(c, 0);
   }
 }
 
-void glopTexImage2D(RenderContext*, const OpWord*) {
-  glFixme("glTexImage2D: image upload not done yet");
+// Only 2D level-0 RGB images of bytes, without border, are handled. Sizes that describe no
+// readable image (zero, negative, larger than the address space) and a null pixel pointer end
+// the process the same way: there is nothing the upload could sample. A failed allocation
+// leaves the texture without an image and reports nothing.
+void glopTexImage2D(RenderContext* c, const OpWord* p) {
+  const int target = p[1].asInt(), level = p[2].asInt(), components = p[3].asInt();
+  const int width = p[4].asInt(), height = p[5].asInt(), border = p[6].asInt();
+  const int format = p[7].asInt(), type = p[8].asInt();
+  const uint8_t* rgb = static_cast<const uint8_t*>(p[9].asPointer());
+  if (target != GL_TEXTURE_2D || level != 0 || components != 3 || border != 0 || format != GL_RGB ||
+      type != GL_UNSIGNED_BYTE || rgb == nullptr || !isReadableRgbImage(width, height)) {
+    glFatalError("glTexImage2D: combinaison of parameters not handled");
+  }
+  Texture* texture = c->bound_texture;
+  TextureImage* image = &texture->images[0];
+  forgetTexels(c, texture);
+  glFree(image->pixels);
+  image->width = kTextureSide;
+  image->height = kTextureSide;
+  image->pixels = static_cast<Pixel565*>(glAlloc(sizeof(Pixel565) * kTextureSide * kTextureSide));
+  if (image->pixels != nullptr) convertRgbImage(rgb, width, height, image->pixels);
 }
 
-void glopTexEnv(RenderContext*, const OpWord*) { glFixme("glTexEnv: not done yet"); }
+// Decal is the only environment: texels are copied unchanged whatever it says.
+void glopTexEnv(RenderContext*, const OpWord* p) {
+  const int target = p[1].asInt(), parameter = p[2].asInt(), value = p[3].asInt();
+  if (target != GL_TEXTURE_ENV || parameter != GL_TEXTURE_ENV_MODE || value != GL_DECAL) {
+    glFatalError("glTexParameter: unsupported option");
+  }
+}
 
-void glopTexParameter(RenderContext*, const OpWord*) { glFixme("glTexParameter: not done yet"); }
+// Textures always repeat; any other wrap mode is refused. Filters are accepted and ignored:
+// the fill samples the nearest texel.
+void glopTexParameter(RenderContext*, const OpWord* p) {
+  const int target = p[1].asInt(), parameter = p[2].asInt(), value = p[3].asInt();
+  const bool wrap = parameter == GL_TEXTURE_WRAP_S || parameter == GL_TEXTURE_WRAP_T;
+  if (target != GL_TEXTURE_2D || (wrap && value != GL_REPEAT)) {
+    glFatalError("glTexParameter: unsupported option");
+  }
+}
 
-void glopPixelStore(RenderContext*, const OpWord*) { glFixme("glPixelStore: not done yet"); }
+// Uploads read rows packed without padding, which is an unpack alignment of 1.
+void glopPixelStore(RenderContext*, const OpWord* p) {
+  const int parameter = p[1].asInt(), value = p[2].asInt();
+  if (parameter != GL_UNPACK_ALIGNMENT || value != 1) {
+    glFatalError("glPixelStore: unsupported option");
+  }
+}

@@ -1,6 +1,8 @@
 // Texture names and objects: generating names, binding (which creates), deleting (which keeps
-// a valid texture bound), and the hash chains that hold them.
+// a valid texture bound and frees the image), and the hash chains that hold them.
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 #include "renderer/gl.h"
 #include "renderer/stages.h"
@@ -67,6 +69,40 @@ TEST_F(RenderTest, DeletingBoundTextureZeroLeavesAFreshTextureZeroBound) {
   ASSERT_NE(c->bound_texture, nullptr);
   EXPECT_EQ(c->bound_texture->name, 0);
   EXPECT_EQ(findTexture(c, 0), c->bound_texture);
+}
+
+TEST_F(RenderTest, DeletingTheLargestNameLetsItBeGeneratedAgain) {
+  glBindTexture(GL_TEXTURE_2D, 5);
+  const unsigned five = 5;
+  glDeleteTextures(1, &five);
+  unsigned name = 0;
+  glGenTextures(1, &name);
+  EXPECT_EQ(name, 1u);
+}
+
+// The deleted texture's texels were the ZBuffer's texture: it must not keep pointing at them.
+TEST_F(RenderTest, DeletingATextureWithAnImageFreesItAndUnsetsItsTexels) {
+  const uint8_t rgb[3] = {255, 255, 255};
+  glBindTexture(GL_TEXTURE_2D, 2);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  zbSetTexture(zb, c->bound_texture->images[0].pixels);
+  const unsigned two = 2;
+  glDeleteTextures(1, &two);
+  EXPECT_EQ(zb->texture, nullptr);
+  EXPECT_EQ(c->bound_texture, findTexture(c, 0));
+}
+
+TEST_F(RenderTest, DeletingBoundTextureZeroWithAnImageLeavesAnEmptyTextureZero) {
+  const uint8_t rgb[3] = {255, 0, 0};
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  const unsigned zero = 0;
+  glDeleteTextures(1, &zero);
+  ASSERT_NE(c->bound_texture, nullptr);
+  EXPECT_EQ(c->bound_texture->name, 0);
+  EXPECT_EQ(c->bound_texture->images[0].pixels, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, 3, 1, 1, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb);  // still usable
+  ASSERT_NE(c->bound_texture->images[0].pixels, nullptr);
+  EXPECT_EQ(c->bound_texture->images[0].pixels[0], 0xF800);
 }
 
 TEST_F(RenderDeathTest, BindingNeedsTheTwoDimensionalTargetAndAName) {
