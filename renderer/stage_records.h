@@ -17,7 +17,8 @@ struct GLVertex {
   Vec4 eye_coord;   // model-view x object coordinates (lighting only)
   Vec4 clip_coord;  // clip space: inside the view volume when -w <= x, y, z <= w
   // Outside mask, one bit per clip plane: 1 x < -w, 2 x > w, 4 y < -w, 8 y > w, 16 z < -w,
-  // 32 z > w (w scaled by 1.00001 first).
+  // 32 z > w (w scaled by 1.00001 first); NaN or unprojectable coordinates set bits too. 64:
+  // inside the volume, but the screen point lies outside the ZBuffer (see renderer/clip.h).
   int clip_code;
   ScreenPoint screen;  // valid only when clip_code is 0
 };
