@@ -1,5 +1,5 @@
 // The player's entry and main loop: chooses the recording, checks its header, opens the window,
-// then plays chunk after chunk until the stream ends or a stop key is pressed.
+// loads the textures, then plays chunk after chunk until the stream ends or a stop key is pressed.
 // Receives the command line; hands on messages on standard output and exit code 0.
 #include "player/player.h"
 
@@ -10,6 +10,8 @@
 #include "player/recording_stream.h"
 #include "player/render_target.h"
 #include "player/stop_keys.h"
+#include "player/texture_loader.h"
+#include "player/triangle_drawing.h"
 #include "runtime/keyboard.h"
 #include "runtime/process.h"
 #include "runtime/timing.h"
@@ -87,9 +89,10 @@ int runPlayer(int argc, const char* const* argv) {
     waitForKeyAfterFailure();
     return 0;
   }
+  loadTextures(header);  // needs the renderer's context
   // Pacing starts after the rest of start-up, so that opening the window and loading textures
   // does not make the first frames late.
-  PlaybackState playback = startPlayback(realPacingServices());
+  PlaybackState playback = startPlayback(realPacingServices(), rendererTriangleDrawing());
   if (playChunks(stream, playback) == StreamStep::kExitNow) return 0;
   finishPlayback();
   return 0;

@@ -6,18 +6,19 @@
 #include "player/player_output.h"
 #include "player/stream_records.h"
 
-PlaybackState startPlayback(const PacingServices& services) {
+PlaybackState startPlayback(const PacingServices& services, const TriangleDrawing& drawing) {
   PlaybackState playback;
   playback.services = services;
   playback.pacing = startPacing(services);
+  playback.drawing = drawing;
   return playback;
 }
 
-// Triangles of a dropped frame are not drawn. Drawing comes with the renderer; until then a
-// triangle is stepped over.
+// Triangles of a dropped frame are not drawn and leave the cache alone, so the next drawn
+// triangle compares against the last one actually drawn.
 void drawTriangleRecord(PlaybackState& playback, const uint8_t* record) {
-  if (playback.pacing.skip) return;
-  (void)record;
+  if (playback.pacing.skip || playback.drawing.calls == nullptr) return;
+  drawTriangle(playback.drawing, readTriangleRecord(record));
 }
 
 PlaybackStep handleFrameMark(PlaybackState& playback, const uint8_t* record) {

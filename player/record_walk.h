@@ -5,22 +5,19 @@
 #include <cstdint>
 
 #include "player/pacing.h"
-
-// The texture slot and blend mode last set for drawing; -1 until a drawn triangle sets them.
-struct DrawingCache {
-  int last_texture_slot = -1;
-  int last_blend_mode = -1;
-};
+#include "player/triangle_drawing.h"
 
 // What the handlers keep across chunks and part files, from the end of start-up to the end.
 struct PlaybackState {
   PacingServices services;
   PacingState pacing;
-  DrawingCache drawing;
+  TriangleDrawing drawing;
 };
 
-// Playback at the end of start-up: the time base taken now, no frame dropped, nothing drawn yet.
-PlaybackState startPlayback(const PacingServices& services);
+// Playback at the end of start-up: the time base taken now, no frame dropped, the drawing cache
+// empty. Drawing without calls (the default) decodes triangles and draws nothing, for walks
+// that look only at the records.
+PlaybackState startPlayback(const PacingServices& services, const TriangleDrawing& drawing = {});
 
 // Steps through the records from offset 0 to `length`. Point records, unknown kinds and a record
 // cut off by the end of the data leave the rest of the chunk unwalked; a frame mark that says

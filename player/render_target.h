@@ -1,10 +1,52 @@
-// Where the player draws and shows frames: the screen window at half the desktop's size.
-// Receives the desktop's size from the screen service; hands on an open screen.
+// Where the player draws and how a frame reaches the window: a window at half the desktop's size
+// and a render buffer twice as wide and high under the renderer. Receives the desktop's size;
+// hands on the renderer's context and, at every presented frame, the 2:1 filtered picture.
 #pragma once
+#include <cstdint>
 
-// Opens the screen at half the desktop's width and height, 16 bits per pixel. On failure prints
-// a message and returns false; the caller waits for a key and ends the program.
+#include "renderer/zbuffer.h"
+
+// The drawing surface, kept from start-up to the end of the process.
+struct RenderTarget {
+  int32_t width = 0;  // the window's size: half the desktop's, remainders dropped
+  int32_t height = 0;
+  Pixel565* render_buffer = nullptr;  // 2·width x 2·height pixels, rows back to back
+  ZBuffer* zbuffer = nullptr;         // draws into render_buffer; the renderer's context sits on it
+};
+
+// The player's one target, which presentFrame shows.
+RenderTarget& renderTarget();
+
+// Start-up: arms the creation hook, opens the screen through the window module at half the
+// desktop's size and sets it up, then opens the render surface. False after a message
+// ("Error: Could not open the screen" or "Error: Could not initialize ZBuffer"); the caller
+// waits for a key and ends the program.
 bool openRenderTarget();
 
-// Shows the frame drawn so far in the window. Called at every frame mark that is not dropped.
+// The part without a screen, shared by the player and tools that draw headless: allocates the
+// render buffer for a width x height picture, creates the ZBuffer and the renderer context on it
+// and sets the renderer state that stays fixed during playback. False after printing
+// "Error: Could not initialize ZBuffer", with nothing left allocated and no context made.
+bool openRenderSurface(RenderTarget& target, int32_t width, int32_t height);
+
+// Frees the context, the ZBuffer and the render buffer (the player leaves them to the process
+// exit; tests and tools that open surfaces one after another call this).
+void closeRenderSurface(RenderTarget& target);
+
+// The state steps of start-up on the current context for a width x height window: viewport over
+// the render buffer, projection and model-view that map (0..1, 0..1, 0) onto it with y pointing
+// down, perspective hint, smooth shading, cleared buffers, blending on, depth test off.
+void setFixedRendererState(int32_t width, int32_t height);
+
+// Multiplies the current matrix by a perspective projection (through glFrustum) with a vertical
+// field of view of fovy degrees.
+void setPerspective(double fovy, double aspect, double near_plane, double far_plane);
+
+// Filters the target's render buffer 2:1 into width x height window pixels (rows back to back).
+// The render buffer's even columns keep the horizontal pair averages.
+void filterFrame(RenderTarget& target, Pixel565* window_pixels);
+
+// Shows the frame drawn so far: filters it into the window's frame buffer under the screen lock
+// and marks every row changed. Called at every frame mark that is not dropped. Writes nothing
+// when no screen of the target's size is open.
 void presentFrame();

@@ -1,13 +1,14 @@
-// Writes the demo recording: ten seconds of coloured triangles turning and drifting across the
-// screen, a frame mark every 1/30 s, compressed a few frames per chunk and split into part files
-// the way a recorder splits them. Usage: make-demo <folder>; the parts go to
-// <folder>/Video/Stream/Recording_12_01_2013_13_41_13.<n>.rec.
+// Writes the demo recording (ten seconds of turning coloured triangles, a textured square and a
+// cut-out star, 30 frames a second, split into part files) and its two texture dumps.
+// Usage: make-demo <folder>; writes <folder>/Video/Stream/ and <folder>/Video/TexDump/.
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
+#include "tools/bmp_writer.h"
 #include "tools/recording_writer.h"
 
 namespace {
@@ -27,11 +28,20 @@ uint16_t packedColour(int red, int green, int blue) {
   return static_cast<uint16_t>(0xF000 | (red << 8) | (green << 4) | blue);
 }
 
-// Two triangles covering the screen in a slowly changing dark colour: frames are not cleared.
+// Four triangles around an off-centre point cover the screen in a slowly changing dark colour:
+// frames are not cleared. An edge along a diagonal of the screen would pass through a corner of
+// the view volume, where clipping can round the whole triangle away on some window shapes.
 Bytes backgroundRecords(int frame) {
   const uint16_t colour = packedColour(6, (frame / 20) % 4, 3 + (frame / 30) % 5);
-  return joinBytes({triangleRecordBytes(plainTriangle(0, 0, 255, 0, 0, 255, colour)),
-                    triangleRecordBytes(plainTriangle(255, 0, 255, 255, 0, 255, colour))});
+  const uint8_t corners[4][2] = {{0, 0}, {255, 0}, {255, 255}, {0, 255}};
+  Bytes records;
+  for (int k = 0; k < 4; ++k) {
+    const uint8_t* from = corners[k];
+    const uint8_t* to = corners[(k + 1) % 4];
+    appendBytes(records, triangleRecordBytes(
+                             plainTriangle(from[0], from[1], to[0], to[1], 100, 128, colour)));
+  }
+  return records;
 }
 
 // A pinwheel of spokes turning about a centre that drifts along a Lissajous path.
@@ -56,13 +66,108 @@ Bytes pinwheelRecords(int frame) {
   return records;
 }
 
+// The demo's textures: slot 1 a checkerboard, slot 2 a star on black, which blending leaves out.
+constexpr int kCheckerSlot = 1;
+constexpr int kStarSlot = 2;
+constexpr uint64_t kCheckerId = 0x4B45535452554E31;  // "KESTRUN1" as a number
+constexpr uint64_t kStarId = 0x4B45535452554E32;
+
+// 64 x 64, 8 bits: squares of 8 texels in two colour ramps that run across the texture.
+BmpPicture checkerTexture() {
+  BmpPicture picture;
+  picture.width = 64;
+  picture.height = 64;
+  picture.bits = 8;
+  for (int k = 0; k < 128; ++k) {
+    const uint8_t ramp = static_cast<uint8_t>(2 * k);
+    picture.palette.push_back({ramp, 64, static_cast<uint8_t>(255 - ramp)});
+  }
+  for (int k = 0; k < 128; ++k) {
+    picture.palette.push_back({255, static_cast<uint8_t>(128 + k), static_cast<uint8_t>(k)});
+  }
+  for (int row = 0; row < 64; ++row) {
+    for (int column = 0; column < 64; ++column) {
+      const bool dark = ((row / 8) + (column / 8)) % 2 == 0;
+      picture.indices.push_back(static_cast<uint8_t>((dark ? 0 : 128) + row + column));
+    }
+  }
+  return picture;
+}
+
+// 32 x 32, 4 bits: a five-pointed star in yellow with an orange rim; index 0, black, is the
+// key colour that blending leaves out.
+BmpPicture starTexture() {
+  BmpPicture picture;
+  picture.width = 32;
+  picture.height = 32;
+  picture.bits = 4;
+  picture.palette = {{0, 0, 0}, {255, 220, 40}, {255, 120, 0}};
+  for (int row = 0; row < 32; ++row) {
+    for (int column = 0; column < 32; ++column) {
+      const double dx = column - 15.5;
+      const double dy = row - 15.5;
+      const double reach = 6 + 10 * std::pow(std::cos(2.5 * std::atan2(dy, dx)), 8.0);
+      const double distance = std::sqrt(dx * dx + dy * dy);
+      picture.indices.push_back(distance > reach ? 0 : (distance > reach - 2 ? 2 : 1));
+    }
+  }
+  return picture;
+}
+
+// Textured triangles draw their texels as they are; the vertex colour (white here) is not used.
+constexpr uint16_t kTexturedColour = 0xF000;
+
+TriangleVertex texturedVertex(double x, double y, uint8_t u, uint8_t v) {
+  TriangleVertex vertex;
+  vertex.u = u;
+  vertex.v = v;
+  vertex.x = screenByte(x);
+  vertex.y = screenByte(y);
+  vertex.w = 65535;
+  vertex.colour = kTexturedColour;
+  return vertex;
+}
+
+// A square of the whole texture, turned by `angle` about its centre, as two triangles.
+Bytes texturedSquare(int slot, int blend_mode, double centre_x, double centre_y, double half,
+                     double angle) {
+  const double c = half * std::cos(angle);
+  const double s = half * std::sin(angle);
+  const TriangleVertex top_left = texturedVertex(centre_x - c + s, centre_y - s - c, 0, 0);
+  const TriangleVertex top_right = texturedVertex(centre_x + c + s, centre_y + s - c, 255, 0);
+  const TriangleVertex bottom_right = texturedVertex(centre_x + c - s, centre_y + s + c, 255, 255);
+  const TriangleVertex bottom_left = texturedVertex(centre_x - c - s, centre_y - s + c, 0, 255);
+  TriangleRecord first;
+  first.texture_slot = static_cast<uint8_t>(slot);
+  first.blend_mode = static_cast<uint8_t>(blend_mode);
+  TriangleRecord second = first;
+  first.vertices[0] = top_left;
+  first.vertices[1] = top_right;
+  first.vertices[2] = bottom_right;
+  second.vertices[0] = top_left;
+  second.vertices[1] = bottom_right;
+  second.vertices[2] = bottom_left;
+  return joinBytes({triangleRecordBytes(first), triangleRecordBytes(second)});
+}
+
+// The checkerboard turns slowly in the upper left; the star drifts across the lower half with
+// its black texels left out (blend mode 1), so the pinwheel shows through around it.
+Bytes texturedRecords(int frame) {
+  const double t = frame * kFrameSeconds;
+  return joinBytes({texturedSquare(kCheckerSlot, 0, 60, 60, 36, t * 0.6),
+                    texturedSquare(kStarSlot, 1, 128 + 100 * std::sin(t * 0.7), 190, 28, -t)});
+}
+
 Bytes frameRecords(int frame) {
-  return joinBytes({backgroundRecords(frame), pinwheelRecords(frame),
+  return joinBytes({backgroundRecords(frame), pinwheelRecords(frame), texturedRecords(frame),
                     frameMarkBytes(static_cast<float>(frame * kFrameSeconds))});
 }
 
 Bytes demoStream() {
-  Bytes stream = headerBytes();
+  std::array<uint64_t, 32> ids = {};
+  ids[kCheckerSlot - 1] = kCheckerId;
+  ids[kStarSlot - 1] = kStarId;
+  Bytes stream = headerBytes(ids);
   Bytes chunk_records;
   for (int frame = 0; frame < kFrames; ++frame) {
     appendBytes(chunk_records, frameRecords(frame));
@@ -74,6 +179,18 @@ Bytes demoStream() {
   return stream;
 }
 
+// The dump's file name: the id as 16 upper-case hexadecimal digits.
+std::string dumpName(uint64_t id) {
+  char name[32];
+  std::snprintf(name, sizeof name, "%016llX.bmp", static_cast<unsigned long long>(id));
+  return name;
+}
+
+bool writeTextures(const std::filesystem::path& folder) {
+  return writeBmpFile((folder / dumpName(kCheckerId)).string(), checkerTexture()) &&
+         writeBmpFile((folder / dumpName(kStarId)).string(), starTexture());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -82,10 +199,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path folder = std::filesystem::path(argv[1]) / "Video" / "Stream";
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (error) {
-    std::fprintf(stderr, "make-demo: cannot create %s\n", folder.string().c_str());
+  const std::filesystem::path textures = std::filesystem::path(argv[1]) / "Video" / "TexDump";
+  for (const std::filesystem::path& made : {folder, textures}) {
+    std::error_code error;
+    std::filesystem::create_directories(made, error);
+    if (error) {
+      std::fprintf(stderr, "make-demo: cannot create %s\n", made.string().c_str());
+      return 1;
+    }
+  }
+  if (!writeTextures(textures)) {
+    std::fprintf(stderr, "make-demo: cannot write the textures in %s\n", textures.string().c_str());
     return 1;
   }
   const Bytes stream = demoStream();

@@ -82,5 +82,9 @@ TEST_F(PlayerRun, DemoRecordingBesideTheBuildPlaysToTheEnd) {
   const std::filesystem::path bin = std::filesystem::path(KESTRUNE_PLAYER_PATH).parent_path();
   ASSERT_TRUE(std::filesystem::exists(bin / ".." / "Video" / "Stream" /
                                       "Recording_12_01_2013_13_41_13.0.rec"));
-  EXPECT_EQ(play({}), "Done.");
+  // Its two textures lie in ../Video/TexDump beside the recording's folder.
+  EXPECT_EQ(play({}),
+            "Texture #1 (4B45535452554E31.bmp)\n"
+            "Texture #2 (4B45535452554E32.bmp)\n"
+            "Done.");
 }

@@ -1,0 +1,46 @@
+// The box filter's reference path, pass by pass over whole 16-bit pixels, and the choice of
+// path. Receives the render buffer and the window's pixels; hands on the averaged picture.
+#include "player/box_filter.h"
+
+#include <cstddef>
+
+namespace {
+
+// Every even pixel of the 2W x 2H image becomes the average of itself and its right neighbour.
+// Rows have an even length, so taking the image as one sequence never pairs across rows.
+void averageHorizontalPairs(Pixel565* src, size_t pixels) {
+  for (size_t k = 0; k < pixels; k += 2) src[k] = averagePixels(src[k], src[k + 1]);
+}
+
+// Output row r takes the even columns of source rows 2r and 2r + 1. With target == src the
+// write position r·W + c never passes a position still to be read (2r·2W + 2c).
+void averageVerticalPairs(Pixel565* target, const Pixel565* src, size_t W, size_t H) {
+  for (size_t r = 0; r < H; ++r) {
+    const Pixel565* upper = src + 2 * r * 2 * W;
+    const Pixel565* lower = upper + 2 * W;
+    for (size_t c = 0; c < W; ++c) target[r * W + c] = averagePixels(upper[2 * c], lower[2 * c]);
+  }
+}
+
+}  // namespace
+
+void boxFilterDownScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
+  size_t W = size_t(w) * size_t(f / 2);
+  size_t H = size_t(h) * size_t(f / 2);
+  for (;;) {
+    averageHorizontalPairs(src, 4 * W * H);
+    averageVerticalPairs(f == 2 ? dst : src, src, W, H);
+    if (f <= 3) return;
+    f /= 2;
+    W /= 2;
+    H /= 2;
+  }
+}
+
+void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
+#if defined(__SSE2__)
+  boxFilterDownSse2(dst, src, w, h, f);
+#else
+  boxFilterDownScalar(dst, src, w, h, f);
+#endif
+}

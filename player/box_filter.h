@@ -1,0 +1,32 @@
+// The 2:1 box filter that turns the double-size render buffer into the window's picture.
+// Receives a 5-6-5 source of (f x w) by (f x h) pixels, which it uses as scratch space; hands on
+// the w x h averaged picture, leaving each source row's even pixels holding their pair averages.
+#pragma once
+#include <cstdint>
+
+#include "renderer/zbuffer.h"
+
+// Halves each channel of both pixels (dropping its lowest bit) and adds them channel by channel:
+// the masks clear the bit that each channel's shift brings in from its neighbour, so no sum
+// carries into the next channel.
+constexpr Pixel565 averagePixels(Pixel565 p, Pixel565 q) {
+  return static_cast<Pixel565>(((p >> 1) & 0x7BEF) + ((q >> 1) & 0x7BEF));
+}
+
+// Reduces src (f·w by f·h pixels, rows back to back) to dst (w by h): each round averages
+// horizontal pairs in place, then vertical pairs of the even columns into the next image, which
+// lies at the start of src until the last round writes dst. f is a power of two, 2 or more.
+// Takes the vector path where the build has SSE2; both paths give the same bits in dst and src.
+void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+
+// The same rule one pixel at a time, pass after pass: the reference for the vector path and the
+// path of builds without SSE2.
+void boxFilterDownScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+
+#if defined(__SSE2__)
+inline constexpr bool kBoxFilterHasSse2 = true;
+// Eight 16-bit lanes at a time, both passes of a round fused row pair by row pair.
+void boxFilterDownSse2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+#else
+inline constexpr bool kBoxFilterHasSse2 = false;
+#endif
