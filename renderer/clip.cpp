@@ -8,6 +8,8 @@
 
 #include "renderer/context.h"
 #include "renderer/gl.h"
+#include "renderer/line_draw.h"
+#include "renderer/select.h"
 #include "renderer/triangle_draw.h"
 
 namespace {
@@ -53,18 +55,10 @@ Vec4 difference(const Vec4& b, const Vec4& a) {
   return {b.x - a.x, b.y - a.y, b.z - a.z, b.w - a.w};
 }
 
-// Polygon modes GL_POINT and GL_LINE and the GL_SELECT render mode get their triangle drawers
-// from the point and line stage and the selection stage, which do not exist yet: until then
-// such triangles end here, after clipping and culling, and nothing is drawn.
-void triangleNotDrawnYet(RenderContext*, GLVertex*, GLVertex*, GLVertex*) {}
-
-// Likewise the point and line drawers: a point or a clipped line whose ends are converted to
-// screen coordinates ends here for now.
-void pointNotDrawnYet(RenderContext*, GLVertex*) {}
-void lineNotDrawnYet(RenderContext*, GLVertex*, GLVertex*) {}
-
 TriangleDrawer drawerForPolygonMode(int mode) {
-  return (mode == GL_POINT || mode == GL_LINE) ? triangleNotDrawnYet : drawTriangleFill;
+  if (mode == GL_POINT) return drawTrianglePoints;
+  if (mode == GL_LINE) return drawTriangleLines;
+  return drawTriangleFill;
 }
 
 // A new vertex where the edge a-b crosses clip plane k, with t measured from a; the clipped
@@ -204,8 +198,8 @@ void setViewportTransform(RenderContext* c) {
 
 void chooseTriangleDrawers(RenderContext* c) {
   if (c->render_mode == GL_SELECT) {
-    c->draw_front = triangleNotDrawnYet;
-    c->draw_back = triangleNotDrawnYet;
+    c->draw_front = drawTriangleSelect;
+    c->draw_back = drawTriangleSelect;
     return;
   }
   c->draw_front = drawerForPolygonMode(c->front_polygon_mode);
@@ -246,17 +240,17 @@ void toScreenColor(GLVertex* v) {
 }
 
 void clipPoint(RenderContext* c, GLVertex* v) {
-  if (v->clip_code == 0) pointNotDrawnYet(c, v);
+  if (v->clip_code == 0) drawPoint(c, v);
 }
 
 void clipLine(RenderContext* c, GLVertex* p1, GLVertex* p2) {
   if ((p1->clip_code | p2->clip_code) == 0) {
-    lineNotDrawnYet(c, p1, p2);
+    drawLine(c, p1, p2);
     return;
   }
   if ((p1->clip_code & p2->clip_code) != 0) return;
   GLVertex q1, q2;
-  if (clipLineEnds(c, *p1, *p2, &q1, &q2)) lineNotDrawnYet(c, &q1, &q2);
+  if (clipLineEnds(c, *p1, *p2, &q1, &q2)) drawLine(c, &q1, &q2);
 }
 
 bool clipLineEnds(const RenderContext* c, const GLVertex& p1, const GLVertex& p2, GLVertex* q1,

@@ -11,6 +11,7 @@
 #include "renderer/context.h"
 #include "renderer/error.h"
 #include "renderer/gl.h"
+#include "renderer/light.h"
 #include "renderer/stages.h"
 
 namespace {
@@ -55,10 +56,14 @@ void transformLit(const RenderContext* c, GLVertex* v) {
   if (c->normalize_on) v3Normalize(&v->normal);
 }
 
-// The vertex's colour, and its screen colour when it is inside. Lit vertices are to be shaded
-// by the lighting stage, which does not exist yet: until then they keep the current colour.
-void colourVertex(const RenderContext* c, GLVertex* v) {
-  v->color = c->current_color;
+// The vertex's colour, and its screen colour when it is inside. Lit vertices are shaded also
+// outside the view volume, because clipping interpolates their colours.
+void colourVertex(RenderContext* c, GLVertex* v) {
+  if (c->lighting_on) {
+    shadeVertex(c, v);
+  } else {
+    v->color = c->current_color;
+  }
   if (v->clip_code != 0) return;
   if (c->lighting_on) {
     toScreenColor(v);

@@ -182,3 +182,22 @@ TEST_F(SelectDeathTest, RenderModeAndSelectBufferCheckTheirState) {
 }
 
 }  // namespace
+
+namespace {
+
+// Through the whole pipeline: at glBegin in GL_SELECT both faces go to the selection drawer. A
+// triangle at z = 0 under identity matrices has screen depth 0 x -536870912 + 536879104 =
+// 0x20002000, recorded complemented: 0xFFFFFFFF - 0x20002000 = 0xDFFFDFFF.
+TEST_F(SelectTest, ATriangleDrawnInSelectModeIsAHitWithItsComplementedDepth) {
+  selectInto(8);
+  glPushName(1);
+  glBegin(GL_TRIANGLES);
+  glVertex3f(-0.5f, -0.5f, 0.0f);
+  glVertex3f(0.5f, -0.5f, 0.0f);
+  glVertex3f(0.0f, 0.5f, 0.0f);
+  glEnd();
+  EXPECT_EQ(glRenderMode(GL_RENDER), 1);
+  EXPECT_EQ(head(5), (std::vector<unsigned>{1, 0xDFFFDFFFu, 0xDFFFDFFFu, 1, kUnwritten}));
+}
+
+}  // namespace
