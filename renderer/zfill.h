@@ -49,7 +49,7 @@ inline Gradient gradientOf(const TriangleSetup& tri, float d1, float d2) {
 // float to int, truncating toward zero. Values outside the int range and NaN give INT_MIN, the
 // value x86's conversion instruction produces, so slivers with huge gradients stay defined; on
 // x86 that instruction is used directly.
-inline int truncToInt(float v) {
+inline int fillTruncToInt(float v) {
 #if defined(__SSE2__)
   return _mm_cvtt_ss2si(_mm_set_ss(v));
 #else
@@ -67,7 +67,7 @@ struct FixedGradient {
 inline FixedGradient fixedGradient(const TriangleSetup& tri, int ScreenPoint::*field) {
   int q0 = tri.p0->*field;
   Gradient g = gradientOf(tri, float(tri.p1->*field - q0), float(tri.p2->*field - q0));
-  return {uint32_t(truncToInt(g.dx)), uint32_t(truncToInt(g.dy))};
+  return {uint32_t(fillTruncToInt(g.dx)), uint32_t(fillTruncToInt(g.dy))};
 }
 
 // A quantity carried down the left edge with its two row steps: every row x advances by

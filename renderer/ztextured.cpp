@@ -50,9 +50,9 @@ struct TexturedFill {
   TexelWalk walkFrom(float s_z, float t_z, float inv) const {
     float sf = s_z * inv;
     float tf = t_z * inv;
-    return {uint32_t(truncToInt(sf)), uint32_t(truncToInt(tf)),
-            uint32_t(truncToInt((sz.dx - sf * zx) * inv)),
-            uint32_t(truncToInt((tz.dx - tf * zx) * inv))};
+    return {uint32_t(fillTruncToInt(sf)), uint32_t(fillTruncToInt(tf)),
+            uint32_t(fillTruncToInt((sz.dx - sf * zx) * inv)),
+            uint32_t(fillTruncToInt((tz.dx - tf * zx) * inv))};
   }
 
   Pixel565 texel(uint32_t s, uint32_t t) const {
