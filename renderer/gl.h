@@ -197,6 +197,12 @@ void glTexEnvi(int target, int pname, int param);
 void glTexParameteri(int target, int pname, int param);
 void glPixelStorei(int pname, int param);
 
+// Selection: glRenderMode and glSelectBuffer act at once and are never compiled into lists.
+// glRenderMode returns 0 when leaving GL_RENDER; when leaving GL_SELECT, the number of hit
+// records written, negated when the buffer overflowed. Records never go past `size` words.
+int glRenderMode(int mode);
+void glSelectBuffer(int size, unsigned* buffer);
+
 // Selection names.
 void glInitNames();
 void glPushName(unsigned name);

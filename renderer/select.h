@@ -1,21 +1,11 @@
-// Selection mode's interface: glRenderMode and glSelectBuffer (public calls that act at once and
-// are never compiled, declared here rather than in gl.h), and the hit recorders that the point,
-// line and triangle drawers call while the render mode is GL_SELECT.
+// Selection mode's hit recorders, which the point, line and triangle drawers call while the
+// render mode is GL_SELECT (glRenderMode and glSelectBuffer are declared in gl.h).
 #pragma once
+
+#include "renderer/gl.h"
 
 struct RenderContext;
 struct GLVertex;
-
-// Leaves the current render mode and enters `mode` (GL_RENDER or GL_SELECT). Returns 0 when
-// leaving GL_RENDER; when leaving GL_SELECT, the number of hit records written, negated when
-// the buffer overflowed. Entering GL_SELECT needs a select buffer and starts a new pass at its
-// first word.
-int glRenderMode(int mode);
-
-// The caller's buffer for hit records, `size` words. Not allowed in GL_SELECT mode. Records are
-// never written past `size` words; a record that does not fit ends recording until the next
-// glRenderMode.
-void glSelectBuffer(int size, unsigned* buffer);
 
 // Records a hit with depth values `first` and `second`: widens the current record (word 1 keeps
 // the smallest first value, word 2 the largest second value, compared unsigned) or, after a
