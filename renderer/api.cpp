@@ -12,12 +12,6 @@ OpWord intWord(int v) { return OpWord::ofInt(v); }
 OpWord floatWord(float v) { return OpWord::ofFloat(v); }
 OpWord floatWord(double v) { return OpWord::ofFloat(toFloat(v)); }
 
-// A channel on 0..1 as the rasterizer's integer: c x scale + offset in single precision,
-// truncated toward zero. Red and blue map to 1024..64512, green to 512..65024.
-int channel(float value, float scale, float offset) {
-  return truncToInt(toFloat(toFloat(value * scale) + offset));
-}
-
 void issue(OpCode code) {
   OpWord p[1] = {opCode(code)};
   addOp(p);
@@ -109,14 +103,8 @@ void glNormal3f(float x, float y, float z) { issueFloats3(kOpNormal, x, y, z); }
 void glNormal3fv(const float* v) { glNormal3f(v[0], v[1], v[2]); }
 
 void glColor4f(float r, float g, float b, float a) {
-  OpWord p[8] = {opCode(kOpColor),
-                 floatWord(r),
-                 floatWord(g),
-                 floatWord(b),
-                 floatWord(a),
-                 intWord(channel(r, 63488.0f, 1024.0f)),
-                 intWord(channel(g, 64512.0f, 512.0f)),
-                 intWord(channel(b, 63488.0f, 1024.0f))};
+  OpWord p[8];
+  packColorOp(p, r, g, b, a);
   addOp(p);
 }
 

@@ -43,21 +43,9 @@ Vec4 readElement(const ClientArray& a, int size, int index, Vec4 defaults) {
   return {v[0], v[1], v[2], v[3]};
 }
 
-// A channel as the rasterizer's integer, exactly as the glColor entry points pack it:
-// c x scale + offset, rounded to a float, truncated toward zero.
-int channel(float value, float scale, float offset) {
-  return truncToInt(toFloat(toFloat(value * scale) + offset));
-}
-
 void issueColor(RenderContext* c, const Vec4& rgba) {
-  const OpWord p[8] = {OpWord::ofInt(kOpColor),
-                       OpWord::ofFloat(rgba.x),
-                       OpWord::ofFloat(rgba.y),
-                       OpWord::ofFloat(rgba.z),
-                       OpWord::ofFloat(rgba.w),
-                       OpWord::ofInt(channel(rgba.x, 63488.0f, 1024.0f)),
-                       OpWord::ofInt(channel(rgba.y, 64512.0f, 512.0f)),
-                       OpWord::ofInt(channel(rgba.z, 63488.0f, 1024.0f))};
+  OpWord p[8];
+  packColorOp(p, rgba.x, rgba.y, rgba.z, rgba.w);
   glopColor(c, p);
 }
 

@@ -6,6 +6,7 @@
 
 #include "renderer/context.h"
 #include "renderer/gl.h"
+#include "renderer/matrix_math.h"
 #include "renderer/stages.h"
 
 const OpInfo opTable[kOpCount] = {
@@ -114,4 +115,19 @@ void addOp(const OpWord* record) {
   if (c->execute_flag) info.handler(c, record);
   if (c->compile_flag) appendToList(c, record, info.word_count);
   if (c->trace_flag) traceOp(record);
+}
+
+static int rasterChannel(float value, float scale, float offset) {
+  return truncToInt(toFloat(toFloat(value * scale) + offset));
+}
+
+void packColorOp(OpWord record[8], float r, float g, float b, float a) {
+  record[0] = OpWord::ofInt(kOpColor);
+  record[1] = OpWord::ofFloat(r);
+  record[2] = OpWord::ofFloat(g);
+  record[3] = OpWord::ofFloat(b);
+  record[4] = OpWord::ofFloat(a);
+  record[5] = OpWord::ofInt(rasterChannel(r, 63488.0f, 1024.0f));
+  record[6] = OpWord::ofInt(rasterChannel(g, 64512.0f, 512.0f));
+  record[7] = OpWord::ofInt(rasterChannel(b, 63488.0f, 1024.0f));
 }

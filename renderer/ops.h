@@ -104,3 +104,8 @@ void addOp(const OpWord* record);
 
 // Prints one op record to standard error the way the trace does.
 void traceOp(const OpWord* record);
+
+// The 8-word Color op for r, g, b, a: the four floats, then red, green and blue as the
+// rasterizer's integers (c x scale + offset in single precision, truncated toward zero; red and
+// blue map to 1024..64512, green to 512..65024). glColor and glArrayElement both pack it here.
+void packColorOp(OpWord record[8], float r, float g, float b, float a);
