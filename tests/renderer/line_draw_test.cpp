@@ -1,6 +1,6 @@
 // The point and line drawers as clipping calls them with vertex records: edge flags of polygon
 // modes GL_LINE and GL_POINT, the order of a triangle's edges, the depth-test switch, and
-// vertices outside the view volume.
+// vertices outside the view volume; and a smooth line cut at x = w, from glBegin to pixels.
 #include "renderer/line_draw.h"
 
 #include <gtest/gtest.h>
@@ -196,6 +196,52 @@ TEST_F(LineDrawTest, SelectModeRecordsHitsInsteadOfDrawing) {
   EXPECT_EQ(buffer[2], 0xFFFFFFFFu - 4915200u);
   expectOnly({}, kRed);
   expectDepths({}, 0);
+}
+
+// Orange (1, 0.5, 0) at clip x = -0.5 to blue at x = 1.5, on row y = 0 of the 32 x 24
+// viewport (x' = 15.75 x + 15.75, y' = -11.75 y + 11.75). The cut at x = w is at t = 0.75 from
+// the inside end, where the colour is (0.25, 0.125, 0.75): channels 16896, 8576, 48640. The line
+// runs from column trunc(7.875) = 7 to trunc(31.5) = 31 on row 11, n = 24 steps, each taking red
+// down by 1984, green down by 1008 and blue up by 1984 (exact: 47616 x 256 / 24 = 1984 x 256).
+TEST_F(LineDrawTest, ASmoothLineCutAtXEqualsWEndsInItsInterpolatedColour) {
+  const Pixel565 expected[25] = {0xFC00, 0xF3E1, 0xEBC2, 0xE3A3, 0xDB84, 0xD365, 0xCB46,
+                                 0xC327, 0xBB08, 0xB2E9, 0xAACA, 0xA2AB, 0x9A8C, 0x926D,
+                                 0x8A4E, 0x822F, 0x8210, 0x79F0, 0x71D1, 0x69B2, 0x6193,
+                                 0x5974, 0x5155, 0x4936, 0x4117};
+  // Inside end first, then outside end first (cut at t = 0.25 from it): the same pixels.
+  for (bool inside_first : {true, false}) {
+    for (int depth_test : {0, 1}) {
+      zbClear(zb, 1, 0, 1, 32768, 32768, 32768);
+      if (depth_test) {
+        glEnable(GL_DEPTH_TEST);
+      } else {
+        glDisable(GL_DEPTH_TEST);
+      }
+      glBegin(GL_LINES);
+      for (int end = 0; end < 2; ++end) {
+        if ((end == 0) == inside_first) {
+          glColor3f(1, 0.5f, 0);
+          glVertex3f(-0.5f, 0, 0);
+        } else {
+          glColor3f(0, 0, 1);
+          glVertex3f(1.5f, 0, 0);
+        }
+      }
+      glEnd();
+      SCOPED_TRACE(testing::Message()
+                   << "inside first " << inside_first << ", depth test " << depth_test);
+      EXPECT_EQ(pixelAt(zb, 31, 11), 0x4117);  // the cut end: 16896 >> 11, 8576 >> 10, 48640 >> 11
+      EXPECT_EQ(pixelAt(zb, 7, 11), 0xFC00);   // the inside end: 64512, 32768, 1024
+      for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+          const bool on_line = y == 11 && x >= 7;
+          ASSERT_EQ(pixelAt(zb, x, y), on_line ? expected[x - 7] : kBackground) << x << "," << y;
+          // z = 0 on both ends: 536879104 >> 14 = 32768 wherever the depth-tested line passes.
+          ASSERT_EQ(zb->depth[y * kWidth + x], on_line && depth_test ? 32768 : 0) << x << "," << y;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
