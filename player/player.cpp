@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "player/chunk_loop.h"
 #include "player/player_output.h"
 #include "player/record_walk.h"
 #include "player/recording_stream.h"
@@ -42,32 +43,6 @@ static bool openStream(StreamState& stream, RecordingHeader* header) {
   return false;
 }
 
-// One pass of the chunk loop: length, data across parts, decompress, walk.
-static StreamStep playChunk(StreamState& stream, PlaybackState& playback) {
-  int32_t length = 0;
-  StreamStep step = readChunkLength(stream, &length);
-  if (step != StreamStep::kGoOn) return step;
-  int32_t bytes_read = 0;
-  step = readChunkData(stream, length, &bytes_read);
-  if (step != StreamStep::kGoOn) return step;
-  decompressChunk(stream, bytes_read);
-  if (!chunkWithinBudget(stream, length)) return StreamStep::kEnd;  // cut short: not walked
-  if (walkRecords(playback, stream.output.data(), stream.decompressed_length) ==
-      PlaybackStep::kStop) {
-    return StreamStep::kEnd;
-  }
-  return StreamStep::kGoOn;
-}
-
-static StreamStep playChunks(StreamState& stream, PlaybackState& playback) {
-  while (streamHasMore(stream)) {
-    if (stopKeyPressed()) return StreamStep::kEnd;
-    const StreamStep step = playChunk(stream, playback);
-    if (step != StreamStep::kGoOn) return step;
-  }
-  return StreamStep::kEnd;
-}
-
 // "Done.", then keys pressed earlier are dropped and the next key ends the program. When no
 // source of keys is left, nothing waits.
 static void finishPlayback() {
@@ -93,7 +68,9 @@ int runPlayer(int argc, const char* const* argv) {
   // Pacing starts after the rest of start-up, so that opening the window and loading textures
   // does not make the first frames late.
   PlaybackState playback = startPlayback(realPacingServices(), rendererTriangleDrawing());
-  if (playChunks(stream, playback) == StreamStep::kExitNow) return 0;
+  ChunkLoopHooks hooks;
+  hooks.stop_requested = stopKeyPressed;  // Escape or the close button, before every chunk
+  if (playChunks(stream, playback, hooks) == StreamStep::kExitNow) return 0;
   finishPlayback();
   return 0;
 }

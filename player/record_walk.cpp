@@ -14,6 +14,14 @@ PlaybackState startPlayback(const PacingServices& services, const TriangleDrawin
   return playback;
 }
 
+PlaybackState startUnpacedPlayback(const FrameMarkHandler& frame_marks,
+                                   const TriangleDrawing& drawing) {
+  PlaybackState playback;
+  playback.drawing = drawing;
+  playback.frame_marks = frame_marks;
+  return playback;
+}
+
 // Triangles of a dropped frame are not drawn and leave the cache alone, so the next drawn
 // triangle compares against the last one actually drawn.
 void drawTriangleRecord(PlaybackState& playback, const uint8_t* record) {
@@ -22,7 +30,10 @@ void drawTriangleRecord(PlaybackState& playback, const uint8_t* record) {
 }
 
 PlaybackStep handleFrameMark(PlaybackState& playback, const uint8_t* record) {
-  return paceFrameMark(playback.pacing, playback.services, readFrameMark(record).time_stamp);
+  const float time_stamp = readFrameMark(record).time_stamp;
+  const FrameMarkHandler& handler = playback.frame_marks;
+  if (handler.handle != nullptr) return handler.handle(handler.context, time_stamp);
+  return paceFrameMark(playback.pacing, playback.services, time_stamp);
 }
 
 // The bad-kind message shows the record's first two bytes as a little-endian number. A second
@@ -48,6 +59,7 @@ PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t 
       case kTriangleKind:
         if (bytes_left < kTriangleRecordSize) return reportCutOffRecord(record);
         drawTriangleRecord(playback, record);
+        ++playback.triangles_walked;
         offset += kTriangleRecordSize;
         break;
       case kFrameMarkKind:

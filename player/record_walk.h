@@ -7,17 +7,33 @@
 #include "player/pacing.h"
 #include "player/triangle_drawing.h"
 
+// Takes over frame marks from pacing, for callers that play without a clock (the tool draws
+// every frame as fast as it can). Called with the mark's time stamp; its answer ends the walk or
+// lets it go on. The context is the caller's own.
+struct FrameMarkHandler {
+  PlaybackStep (*handle)(void* context, float time_stamp) = nullptr;
+  void* context = nullptr;
+};
+
 // What the handlers keep across chunks and part files, from the end of start-up to the end.
 struct PlaybackState {
-  PacingServices services;
+  PacingServices services = {};
   PacingState pacing;
   TriangleDrawing drawing;
+  // When set, frame marks go here instead of to pacing: nothing is presented, nothing sleeps and
+  // no frame is dropped.
+  FrameMarkHandler frame_marks;
+  int64_t triangles_walked = 0;  // triangle records met, drawn or not
 };
 
 // Playback at the end of start-up: the time base taken now, no frame dropped, the drawing cache
 // empty. Drawing without calls (the default) decodes triangles and draws nothing, for walks
 // that look only at the records.
 PlaybackState startPlayback(const PacingServices& services, const TriangleDrawing& drawing = {});
+
+// Playback without pacing: every frame mark goes to `frame_marks`, and every triangle is drawn.
+PlaybackState startUnpacedPlayback(const FrameMarkHandler& frame_marks,
+                                   const TriangleDrawing& drawing);
 
 // Steps through the records from offset 0 to `length`. Point records, unknown kinds and a record
 // cut off by the end of the data leave the rest of the chunk unwalked; a frame mark that says

@@ -1,6 +1,7 @@
-// Writes the demo recording (ten seconds of turning coloured triangles, a textured square and a
-// cut-out star, 30 frames a second, split into part files) and its two texture dumps.
-// Usage: make-demo <folder>; writes <folder>/Video/Stream/ and <folder>/Video/TexDump/.
+// `kestrune demo`: writes the demo recording (ten seconds of turning coloured triangles, a
+// textured square and a cut-out star, 30 frames a second, split into part files) and its two
+// texture dumps. Receives an output folder; hands on OUTDIR/Video/Stream/ and
+// OUTDIR/Video/TexDump/.
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,8 @@
 
 #include "tools/bmp_writer.h"
 #include "tools/recording_writer.h"
+#include "tools/tool_args.h"
+#include "tools/tool_commands.h"
 
 namespace {
 
@@ -191,34 +194,63 @@ bool writeTextures(const std::filesystem::path& folder) {
          writeBmpFile((folder / dumpName(kStarId)).string(), starTexture());
 }
 
-}  // namespace
+constexpr const char* kUsage = "usage: kestrune demo OUTDIR\n";
 
-int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make-demo <folder>\n");
-    return 2;
-  }
-  const std::filesystem::path folder = std::filesystem::path(argv[1]) / "Video" / "Stream";
-  const std::filesystem::path textures = std::filesystem::path(argv[1]) / "Video" / "TexDump";
-  for (const std::filesystem::path& made : {folder, textures}) {
+constexpr const char* kHelp =
+    "\n"
+    "Writes the demo recording that the player plays when started without arguments: ten\n"
+    "seconds at 30 frames a second of coloured triangles, a turning checkerboard and a star\n"
+    "whose black texels are left out, in three part files\n"
+    "OUTDIR/Video/Stream/Recording_12_01_2013_13_41_13.%i.rec, and its two texture dumps in\n"
+    "OUTDIR/Video/TexDump/. Folders are created when missing; existing files are replaced.\n"
+    "\n"
+    "Exit codes: 0 done, 1 a folder or file cannot be written, 2 bad usage.\n";
+
+bool makeFolders(const std::filesystem::path& stream, const std::filesystem::path& textures) {
+  for (const std::filesystem::path& made : {stream, textures}) {
     std::error_code error;
     std::filesystem::create_directories(made, error);
     if (error) {
-      std::fprintf(stderr, "make-demo: cannot create %s\n", made.string().c_str());
-      return 1;
+      std::fprintf(stderr, "kestrune demo: cannot create %s\n", made.string().c_str());
+      return false;
     }
   }
-  if (!writeTextures(textures)) {
-    std::fprintf(stderr, "make-demo: cannot write the textures in %s\n", textures.string().c_str());
-    return 1;
-  }
+  return true;
+}
+
+// Two full parts and a shorter last one.
+bool writeDemoStream(const std::filesystem::path& folder) {
   const Bytes stream = demoStream();
-  // Two full parts and a shorter last one.
   const std::vector<Bytes> parts = splitIntoParts(stream, stream.size() * 2 / 5);
   const std::string path_template = (folder / "Recording_12_01_2013_13_41_13.%i.rec").string();
-  if (!writeParts(parts, path_template)) {
-    std::fprintf(stderr, "make-demo: cannot write %s\n", path_template.c_str());
-    return 1;
+  if (writeParts(parts, path_template)) return true;
+  std::fprintf(stderr, "kestrune demo: cannot write %s\n", path_template.c_str());
+  return false;
+}
+
+}  // namespace
+
+int runDemo(int argc, const char* const* argv) {
+  const ParsedArgs args = parseArgs(argc, argv, {}, {});
+  if (args.help) {
+    std::printf("%s%s", kUsage, kHelp);
+    return kExitDone;
   }
-  return 0;
+  if (!args.error.empty()) return usageError("demo", args.error, kUsage);
+  if (args.positional.size() != 1) {
+    return usageError(
+        "demo",
+        args.positional.empty() ? "no output folder given" : "more than one output folder given",
+        kUsage);
+  }
+  const std::filesystem::path base(args.positional[0]);
+  const std::filesystem::path stream = base / "Video" / "Stream";
+  const std::filesystem::path textures = base / "Video" / "TexDump";
+  if (!makeFolders(stream, textures)) return kExitFailed;
+  if (!writeTextures(textures)) {
+    std::fprintf(stderr, "kestrune demo: cannot write the textures in %s\n",
+                 textures.string().c_str());
+    return kExitFailed;
+  }
+  return writeDemoStream(stream) ? kExitDone : kExitFailed;
 }
