@@ -38,6 +38,13 @@ void boxFilterDownScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int
 }
 
 void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
+#if defined(KESTRUNE_BOX_FILTER_AVX2)
+  static const bool has_avx2 = boxFilterHasAvx2();  // asked once
+  if (has_avx2) {
+    boxFilterDownAvx2(dst, src, w, h, f);
+    return;
+  }
+#endif
 #if defined(__SSE2__)
   boxFilterDownSse2(dst, src, w, h, f);
 #else

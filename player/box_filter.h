@@ -30,3 +30,12 @@ void boxFilterDownSse2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32
 #else
 inline constexpr bool kBoxFilterHasSse2 = false;
 #endif
+
+// 64-bit x86 builds also carry a sixteen-lane path for processors with AVX2, taken when the
+// processor reports it. (32-bit Windows keeps to SSE2: its stack is not kept aligned for the
+// spills of 32-byte registers.)
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KESTRUNE_BOX_FILTER_AVX2 1
+bool boxFilterHasAvx2();
+void boxFilterDownAvx2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+#endif

@@ -66,11 +66,22 @@ inline void filterEight(Pixel565* out, Pixel565* upper, Pixel565* lower) {
   store(out, packLanes(verticalAverages(u0, l0), verticalAverages(u1, l1)));
 }
 
-// The same for one output pixel, for the columns left over after the groups of eight.
-inline void filterOne(Pixel565* out, Pixel565* upper, Pixel565* lower) {
-  upper[0] = averagePixels(upper[0], upper[1]);
-  lower[0] = averagePixels(lower[0], lower[1]);
-  *out = averagePixels(upper[0], lower[0]);
+// The same for one output pixel, for the columns left over after the groups of eight. Kept out
+// of line so that the compiler does not vectorise this loop into the main one's way.
+__attribute__((noinline)) void filterOnes(Pixel565* out, Pixel565* upper, Pixel565* lower,
+                                          size_t count) {
+  for (size_t c = 0; c < count; ++c) {
+    upper[2 * c] = averagePixels(upper[2 * c], upper[2 * c + 1]);
+    lower[2 * c] = averagePixels(lower[2 * c], lower[2 * c + 1]);
+    out[c] = averagePixels(upper[2 * c], lower[2 * c]);
+  }
+}
+
+// One output row of W pixels from the source rows upper and lower (2W pixels each).
+inline void filterRow(Pixel565* out, Pixel565* upper, Pixel565* lower, size_t W) {
+  Pixel565* const end = out + (W & ~size_t(7));
+  for (; out != end; out += 8, upper += 16, lower += 16) filterEight(out, upper, lower);
+  if ((W & 7) != 0) filterOnes(out, upper, lower, W & 7);
 }
 
 // One round: the 2W x 2H image at src becomes the W x H image at target. Doing both passes per
@@ -80,11 +91,7 @@ inline void filterOne(Pixel565* out, Pixel565* upper, Pixel565* lower) {
 void filterRound(Pixel565* target, Pixel565* src, size_t W, size_t H) {
   for (size_t r = 0; r < H; ++r) {
     Pixel565* upper = src + 2 * r * 2 * W;
-    Pixel565* lower = upper + 2 * W;
-    Pixel565* out = target + r * W;
-    size_t c = 0;
-    for (; c + 8 <= W; c += 8) filterEight(out + c, upper + 2 * c, lower + 2 * c);
-    for (; c < W; ++c) filterOne(out + c, upper + 2 * c, lower + 2 * c);
+    filterRow(target + r * W, upper, upper + 2 * W, W);
   }
 }
 

@@ -262,18 +262,69 @@ inline void plotFragment(Pixel565* pixel, uint16_t* depth, uint32_t z, Pixel565 
   }
 }
 
-// Eight fragments at once, as plotFragment does each of them: a lane is written where its depth
-// passes and `allowed` has its bits set. Lanes that are not written get their old values back.
-inline void writeBlock(Pixel565* pixels, uint16_t* depth, const Block32& z, Lanes16 colour,
-                       Lanes16 allowed) {
+// The depth of eight fragments in the two forms the depth step needs: `near` to compare with
+// the stored values, `stored` to write where the step passes.
+struct BlockDepth {
+  Lanes16 near;    // z >> 14 saturated to 0xFFFF: a larger value passes either way
+  Lanes16 stored;  // the low 16 bits of z >> 14
+};
+
+inline BlockDepth blockDepth(const Block32& z) {
   Lanes32 zz_lo = z.lo >> 14;  // below 2^18
   Lanes32 zz_hi = z.hi >> 14;
-  // Saturating to 0xFFFF keeps the comparison exact in 16 bits: a larger zz passes either way.
-  Lanes16 near = saturatedHalves(zz_lo, zz_hi);
+  return {saturatedHalves(zz_lo, zz_hi), lowHalves(zz_lo, zz_hi)};
+}
+
+// The same depth in every lane: a triangle whose three points share one depth has it at every
+// pixel, since its depth gradients are exactly 0.
+inline BlockDepth uniformBlockDepth(uint32_t z) {
+  const uint32_t zz = z >> 14;
+  return {Lanes16{} + uint16_t(zz > 0xFFFF ? 0xFFFF : zz), Lanes16{} + uint16_t(zz)};
+}
+
+// Eight fragments at once, as plotFragment does each of them: a lane is written where its depth
+// passes and `allowed` has its bits set. Lanes that are not written get their old values back.
+inline void writeBlock(Pixel565* pixels, uint16_t* depth, const BlockDepth& z, Lanes16 colour,
+                       Lanes16 allowed) {
   Lanes16 stored = load8(depth);
-  Lanes16 pass = Lanes16(near >= stored) & allowed;
-  store8(depth, (lowHalves(zz_lo, zz_hi) & pass) | (stored & ~pass));
+  Lanes16 pass = Lanes16(z.near >= stored) & allowed;
+  store8(depth, (z.stored & pass) | (stored & ~pass));
   store8(pixels, (colour & pass) | (load8(pixels) & ~pass));
+}
+
+inline void writeBlock(Pixel565* pixels, uint16_t* depth, const Block32& z, Lanes16 colour,
+                       Lanes16 allowed) {
+  writeBlock(pixels, depth, blockDepth(z), colour, allowed);
+}
+
+// The depth of the blocks of one triangle: stepped from each span's left end by dzdx, or one
+// value throughout when the triangle's depth gradients are 0 (kUniform).
+template <bool kUniform>
+struct DepthSteps {
+  uint32_t dzdx;
+  Block32 z_steps;     // k x dzdx in lane k
+  BlockDepth uniform;  // kUniform: the depth of every block
+
+  static DepthSteps of(uint32_t dzdx, uint32_t z) {
+    return {dzdx, laneMultiples(dzdx), uniformBlockDepth(z)};
+  }
+  // The block whose lane k is pixel offset + k of a span whose first pixel has depth z0.
+  BlockDepth at(uint32_t z0, int offset) const {
+    if constexpr (kUniform) return uniform;
+    return blockDepth(offsetLanes(z0 + uint32_t(offset) * dzdx, z_steps));
+  }
+};
+
+// Calls draw(DepthSteps<...>) for the triangle's depth gradient dzdx, with the uniform form when
+// its three points share one depth (then both gradients are exactly 0 and so are all edge steps).
+template <class Draw>
+void withDepthSteps(const TriangleSetup& tri, uint32_t dzdx, const Draw& draw) {
+  const int z = tri.p0->z;
+  if (tri.p1->z == z && tri.p2->z == z) {
+    draw(DepthSteps<true>::of(0, uint32_t(z)));
+  } else {
+    draw(DepthSteps<false>::of(dzdx, uint32_t(z)));
+  }
 }
 
 // Where the block of a span shorter than eight pixels starts, relative to the span's first

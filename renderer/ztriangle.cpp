@@ -4,6 +4,7 @@
 #include "renderer/ztriangle.h"
 
 #include <cstdint>
+#include <type_traits>
 #include <utility>
 
 #include "renderer/zfill.h"
@@ -33,12 +34,14 @@ bool setUpTriangle(const ScreenPoint* a, const ScreenPoint* b, const ScreenPoint
 
 namespace {
 
-// One colour for the whole triangle; only depth is interpolated.
+// One colour for the whole triangle; only depth is interpolated. Depth is DepthSteps<true> or
+// DepthSteps<false> (zfill.h).
+template <class Depth>
 struct FlatFill {
   int width;  // of the ZBuffer's rows
   Pixel565 colour;
   FixedGradient z;
-  Block32 z_steps;  // k x dzdx in lane k
+  Depth depth_steps;
 
   using Edge = EdgeValue<uint32_t>;  // depth
 
@@ -55,8 +58,7 @@ struct FlatFill {
     drawSpan(
         x1, x2 - x1 + 1, width,
         [&](int offset, Lanes16 lanes) {
-          Block32 zs = offsetLanes(z0 + uint32_t(offset) * z.dx, z_steps);
-          writeBlock(pixels + offset, depth + offset, zs, colours, lanes);
+          writeBlock(pixels + offset, depth + offset, depth_steps.at(z0, offset), colours, lanes);
         },
         [&](int i) { plotFragment(pixels + i, depth + i, z0 + uint32_t(i) * z.dx, colour); });
   }
@@ -107,11 +109,13 @@ inline Lanes16 packedPixels(uint32_t base, const Block32& steps) {
   return lowHalves(lo | (lo >> 16), hi | (hi >> 16));
 }
 
+template <class Depth>
 struct SmoothFill {
   int width;  // of the ZBuffer's rows
   FixedGradient z, r, g, b;
-  uint32_t colour_step;  // packed step per pixel
-  Block32 z_steps;       // k x dzdx in lane k
+  uint32_t colour_step;   // packed step per pixel
+  uint32_t colour_step8;  // and per block of eight
+  Depth depth_steps;
   Block32 colour_steps;  // k packed steps in lane k
 
   struct Edge {
@@ -137,12 +141,19 @@ struct SmoothFill {
     const uint32_t z0 = e.z.value;
     const uint32_t colour0 = packColour(e.r.value, e.g.value, e.b.value);
     uint32_t colour = colour0;  // the one-by-one path steps it pixel after pixel
+    // Blocks mostly follow each other eight pixels apart; the colour of such a block is the
+    // previous one's plus eight steps, each field wrapping by itself as the masking makes it.
+    int next_offset = 0;
+    uint32_t next_colour = colour0;
     drawSpan(
         x1, x2 - x1 + 1, width,
         [&](int offset, Lanes16 lanes) {
-          Block32 zs = offsetLanes(z0 + uint32_t(offset) * z.dx, z_steps);
-          Lanes16 colours = packedPixels(advancePacked(colour0, colour_step, offset), colour_steps);
-          writeBlock(pixels + offset, depth + offset, zs, colours, lanes);
+          const uint32_t block_colour =
+              offset == next_offset ? next_colour : advancePacked(colour0, colour_step, offset);
+          next_offset = offset + 8;
+          next_colour = (block_colour + colour_step8) & kPackedFields;
+          writeBlock(pixels + offset, depth + offset, depth_steps.at(z0, offset),
+                     packedPixels(block_colour, colour_steps), lanes);
         },
         [&](int i) {
           plotFragment(pixels + i, depth + i, z0 + uint32_t(i) * z.dx, packedPixel(colour));
@@ -156,29 +167,36 @@ struct SmoothFill {
 void zbFillFlat(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2) {
   TriangleSetup tri;
   if (!setUpTriangle(p0, p1, p2, &tri)) return;
-  FlatFill fill;
-  fill.width = zb->width;
-  fill.colour = rgbToPixel(tri.p2->r, tri.p2->g, tri.p2->b);  // the bottom-most point's
-  fill.z = fixedGradient(tri, &ScreenPoint::z);
-  fill.z_steps = laneMultiples(fill.z.dx);
-  walkTriangle(zb, tri, fill);
+  const FixedGradient z = fixedGradient(tri, &ScreenPoint::z);
+  withDepthSteps(tri, z.dx, [&](const auto& depth_steps) {
+    FlatFill<std::decay_t<decltype(depth_steps)>> fill;
+    fill.width = zb->width;
+    fill.colour = rgbToPixel(tri.p2->r, tri.p2->g, tri.p2->b);  // the bottom-most point's
+    fill.z = z;
+    fill.depth_steps = depth_steps;
+    walkTriangle(zb, tri, fill);
+  });
 }
 
 void zbFillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                   const ScreenPoint* p2) {
   TriangleSetup tri;
   if (!setUpTriangle(p0, p1, p2, &tri)) return;
-  SmoothFill fill;
-  fill.width = zb->width;
-  fill.z = fixedGradient(tri, &ScreenPoint::z);
-  fill.r = fixedGradient(tri, &ScreenPoint::r);
-  fill.g = fixedGradient(tri, &ScreenPoint::g);
-  fill.b = fixedGradient(tri, &ScreenPoint::b);
-  fill.colour_step = packColourStep(fill.r.dx, fill.g.dx, fill.b.dx);
-  fill.z_steps = laneMultiples(fill.z.dx);
-  for (int k = 0; k < 4; ++k) {
-    fill.colour_steps.lo[k] = advancePacked(0, fill.colour_step, k);
-    fill.colour_steps.hi[k] = advancePacked(0, fill.colour_step, k + 4);
-  }
-  walkTriangle(zb, tri, fill);
+  const FixedGradient z = fixedGradient(tri, &ScreenPoint::z);
+  withDepthSteps(tri, z.dx, [&](const auto& depth_steps) {
+    SmoothFill<std::decay_t<decltype(depth_steps)>> fill;
+    fill.width = zb->width;
+    fill.z = z;
+    fill.r = fixedGradient(tri, &ScreenPoint::r);
+    fill.g = fixedGradient(tri, &ScreenPoint::g);
+    fill.b = fixedGradient(tri, &ScreenPoint::b);
+    fill.colour_step = packColourStep(fill.r.dx, fill.g.dx, fill.b.dx);
+    fill.colour_step8 = advancePacked(0, fill.colour_step, 8);
+    fill.depth_steps = depth_steps;
+    for (int k = 0; k < 4; ++k) {
+      fill.colour_steps.lo[k] = advancePacked(0, fill.colour_step, k);
+      fill.colour_steps.hi[k] = advancePacked(0, fill.colour_step, k + 4);
+    }
+    walkTriangle(zb, tri, fill);
+  });
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/files.h"
 #include "tests/support/recording_files.h"
 
 namespace {
@@ -49,6 +50,11 @@ class ChunkLoop : public ::testing::Test {
     RecordingHeader header;
     ASSERT_EQ(openRecording(stream, &header), OpenRecordingResult::kOpened);
     allocateChunkBuffers(stream);
+  }
+
+  // The stream's part stays open after playing; file numbers are shared by the whole process.
+  void TearDown() override {
+    if (stream.file != 0) closeFile(stream.file);
   }
 
   // Plays the stream with the test's hooks and handler; no drawing calls.
