@@ -63,6 +63,20 @@ TriangleRecord plainTriangle(uint8_t x0, uint8_t y0, uint8_t x1, uint8_t y1, uin
   return triangle;
 }
 
+Bytes screenCoveringTriangles(uint16_t colour, uint8_t texture_slot, uint8_t blend_mode) {
+  const uint8_t corners[4][2] = {{0, 0}, {255, 0}, {255, 255}, {0, 255}};
+  Bytes records;
+  for (int k = 0; k < 4; ++k) {
+    const uint8_t* from = corners[k];
+    const uint8_t* to = corners[(k + 1) % 4];
+    TriangleRecord triangle = plainTriangle(from[0], from[1], to[0], to[1], 100, 128, colour);
+    triangle.texture_slot = texture_slot;
+    triangle.blend_mode = blend_mode;
+    appendBytes(records, triangleRecordBytes(triangle));
+  }
+  return records;
+}
+
 Bytes lengthField(int32_t length) {
   Bytes bytes;
   putUint32(bytes, static_cast<uint32_t>(length));

@@ -24,6 +24,10 @@ Bytes triangleRecordBytes(const TriangleRecord& triangle);
 // A triangle of one colour at three screen positions, no texture, blend mode 0.
 TriangleRecord plainTriangle(uint8_t x0, uint8_t y0, uint8_t x1, uint8_t y1, uint8_t x2, uint8_t y2,
                              uint16_t colour);
+// Four triangles of one colour around the off-centre point (100, 128) that cover the whole
+// screen. No edge runs along a diagonal of the screen: such an edge passes through a corner of
+// the view volume, where clipping can round the whole triangle away on some window shapes.
+Bytes screenCoveringTriangles(uint16_t colour, uint8_t texture_slot = 0, uint8_t blend_mode = 0);
 
 // A 4-byte little-endian length field holding any value, for damaged cases as well.
 Bytes lengthField(int32_t length);

@@ -31,20 +31,9 @@ uint16_t packedColour(int red, int green, int blue) {
   return static_cast<uint16_t>(0xF000 | (red << 8) | (green << 4) | blue);
 }
 
-// Four triangles around an off-centre point cover the screen in a slowly changing dark colour:
-// frames are not cleared. An edge along a diagonal of the screen would pass through a corner of
-// the view volume, where clipping can round the whole triangle away on some window shapes.
+// A screen-covering background in a slowly changing dark colour: frames are not cleared.
 Bytes backgroundRecords(int frame) {
-  const uint16_t colour = packedColour(6, (frame / 20) % 4, 3 + (frame / 30) % 5);
-  const uint8_t corners[4][2] = {{0, 0}, {255, 0}, {255, 255}, {0, 255}};
-  Bytes records;
-  for (int k = 0; k < 4; ++k) {
-    const uint8_t* from = corners[k];
-    const uint8_t* to = corners[(k + 1) % 4];
-    appendBytes(records, triangleRecordBytes(
-                             plainTriangle(from[0], from[1], to[0], to[1], 100, 128, colour)));
-  }
-  return records;
+  return screenCoveringTriangles(packedColour(6, (frame / 20) % 4, 3 + (frame / 30) % 5));
 }
 
 // A pinwheel of spokes turning about a centre that drifts along a Lissajous path.

@@ -27,21 +27,8 @@ constexpr Pixel565 rgb(int red, int green, int blue) {
 // The clock pacing reads: marks stamped 0 are due exactly now unless a test moves it.
 double now = 0;
 
-// Four triangles around an off-centre point that fill the screen: the unit square reaches just
-// beyond every edge. No edge runs along a diagonal of the square: such an edge passes through a
-// corner of the view volume, where clipping may round a triangle away.
 Bytes fullScreen(int slot, int mode, uint16_t colour) {
-  const uint8_t corners[4][2] = {{0, 0}, {255, 0}, {255, 255}, {0, 255}};
-  Bytes records;
-  for (int k = 0; k < 4; ++k) {
-    const uint8_t* from = corners[k];
-    const uint8_t* to = corners[(k + 1) % 4];
-    TriangleRecord triangle = plainTriangle(from[0], from[1], to[0], to[1], 100, 128, colour);
-    triangle.texture_slot = static_cast<uint8_t>(slot);
-    triangle.blend_mode = static_cast<uint8_t>(mode);
-    appendBytes(records, triangleRecordBytes(triangle));
-  }
-  return records;
+  return screenCoveringTriangles(colour, static_cast<uint8_t>(slot), static_cast<uint8_t>(mode));
 }
 
 // A dump of 4 x 4 texels of one palette colour.

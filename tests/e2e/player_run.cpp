@@ -2,8 +2,6 @@
 // Receives arguments and recordings; hands on the player's standard output.
 #include "tests/e2e/player_run.h"
 
-#include <random>
-
 Bytes quietChunk() {
   const Bytes triangle = triangleRecordBytes(plainTriangle(10, 10, 200, 20, 30, 220, 0xF9A5));
   return compressedChunk(joinBytes({triangle, triangle, frameMarkBytes(0.25f)}));
@@ -17,17 +15,6 @@ Bytes pointsChunk() {
 Bytes badKindChunk(uint8_t kind, uint8_t next) {
   const Bytes triangle = triangleRecordBytes(plainTriangle(5, 6, 7, 8, 9, 10, 0xF600));
   return compressedChunk(joinBytes({triangle, frameMarkBytes(1.0f), Bytes{kind, next}}));
-}
-
-Bytes longChunk(int triangles, uint8_t kind) {
-  std::mt19937 random(1234);
-  Bytes records;
-  for (int i = 0; i < triangles; ++i) {
-    records.push_back(kTriangleKind);
-    for (int b = 1; b < kTriangleRecordSize; ++b) records.push_back(random() & 0xFF);
-  }
-  appendBytes(records, Bytes{kind, 0});
-  return compressedChunk(records);
 }
 
 ProcessOptions PlayerRun::headless(const std::vector<std::string>& arguments) {

@@ -19,9 +19,6 @@ Bytes quietChunk();
 Bytes pointsChunk();
 // A chunk whose walk ends with a bad kind: triangle, mark, then the bytes `kind`, `next`.
 Bytes badKindChunk(uint8_t kind, uint8_t next = 0);
-// A chunk of `triangles` triangles of varying bytes (it compresses poorly, so it is long) ending
-// with the bytes `kind`, 0.
-Bytes longChunk(int triangles, uint8_t kind);
 
 class PlayerRun : public ::testing::Test {
  protected:

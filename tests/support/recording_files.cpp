@@ -40,3 +40,14 @@ bool copyExecutable(const std::string& from, const std::string& to) {
   fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
   return !error;
 }
+
+Bytes longChunk(int triangles, uint8_t kind) {
+  std::mt19937 random(1234);
+  Bytes records;
+  for (int i = 0; i < triangles; ++i) {
+    records.push_back(kTriangleKind);
+    for (int b = 1; b < kTriangleRecordSize; ++b) records.push_back(random() & 0xFF);
+  }
+  appendBytes(records, Bytes{kind, 0});
+  return compressedChunk(records);
+}

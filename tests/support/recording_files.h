@@ -20,5 +20,9 @@ class TempFolder {
   std::string path_;
 };
 
+// A chunk of `triangles` triangles of varying bytes (it compresses poorly, so it is long) ending
+// with the bytes `kind`, 0.
+Bytes longChunk(int triangles, uint8_t kind);
+
 // Copies an executable (keeping its permissions); false on failure.
 bool copyExecutable(const std::string& from, const std::string& to);

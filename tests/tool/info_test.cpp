@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,18 +23,6 @@ const Bytes kBad7 = compressedChunk(joinBytes({kTriangle, frameMarkBytes(1), Byt
 const Bytes kBad8 = compressedChunk(joinBytes({kTriangle, frameMarkBytes(1), Bytes{8, 0}}));
 
 std::string text(size_t value) { return std::to_string(value); }
-
-// Triangles of varying bytes, so that the chunk compresses poorly, then the bytes `kind`, 0.
-Bytes longChunk(int triangles, uint8_t kind) {
-  std::mt19937 random(99);
-  Bytes records;
-  for (int i = 0; i < triangles; ++i) {
-    records.push_back(kTriangleKind);
-    for (int b = 1; b < kTriangleRecordSize; ++b) records.push_back(random() & 0xFF);
-  }
-  appendBytes(records, Bytes{kind, 0});
-  return compressedChunk(records);
-}
 
 std::vector<std::string> linesStartingWith(const std::string& output, const std::string& prefix) {
   std::vector<std::string> found;

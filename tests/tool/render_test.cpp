@@ -60,20 +60,6 @@ Bytes movingFrame(int frame) {
        frameMarkBytes(0.1f * static_cast<float>(frame + 1))});
 }
 
-// Four triangles around an off-centre point cover the whole picture in one colour: no edge runs
-// along a diagonal of the screen, whose ends would pass through corners of the view volume.
-Bytes fullScreenRecords(uint16_t colour) {
-  const uint8_t corners[4][2] = {{0, 0}, {255, 0}, {255, 255}, {0, 255}};
-  Bytes records;
-  for (int k = 0; k < 4; ++k) {
-    const uint8_t* from = corners[k];
-    const uint8_t* to = corners[(k + 1) % 4];
-    appendBytes(records, triangleRecordBytes(
-                             plainTriangle(from[0], from[1], to[0], to[1], 100, 128, colour)));
-  }
-  return records;
-}
-
 uint16_t pixelAt(const std::string& raw, int x, int y) {
   const size_t at = 2 * (static_cast<size_t>(y) * kWindowWidth + static_cast<size_t>(x));
   return static_cast<uint16_t>(static_cast<uint8_t>(raw[at]) | static_cast<uint8_t>(raw[at + 1])
@@ -135,8 +121,8 @@ class Render : public ::testing::Test {
   std::string writeFlatRecording(uint16_t colour) {
     const std::string path = folder.file("flat.rec");
     EXPECT_TRUE(writeFileBytes(
-        path, joinBytes({headerBytes(), compressedChunk(joinBytes(
-                                            {fullScreenRecords(colour), frameMarkBytes(0.1f)}))})));
+        path, joinBytes({headerBytes(), compressedChunk(joinBytes({screenCoveringTriangles(colour),
+                                                                   frameMarkBytes(0.1f)}))})));
     return path;
   }
 
