@@ -35,8 +35,10 @@ bool stopKeyLooked(const PacingServices& services) {
 void presentUnlessDropped(PacingState& state, const PacingServices& services) {
   if (state.skip) {
     state.skip = false;
+    ++state.frames_dropped;
     return;
   }
+  ++state.frames_presented;
   services.present();
 }
 

@@ -2,6 +2,7 @@
 // mark's time stamp is due. Receives a mark's time stamp and the clock, sleep, keyboard and present
 // services; hands on whether playback goes on and the skip flag that drops a late frame.
 #pragma once
+#include <cstdint>
 #include <string>
 
 enum class PlaybackStep { kGoOn, kStop };
@@ -26,6 +27,9 @@ struct PacingState {
   // Set when a mark was already due: the triangles up to the next mark are not drawn, and that
   // mark clears the flag instead of presenting.
   bool skip = false;
+  // Frame marks met so far: those whose frame was presented and those whose frame was dropped.
+  int64_t frames_presented = 0;
+  int64_t frames_dropped = 0;
 };
 
 // The state at the end of start-up: the time base is the timer's value now, the skip flag clear.

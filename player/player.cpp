@@ -3,6 +3,9 @@
 // Receives the command line; hands on messages on standard output and exit code 0.
 #include "player/player.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "player/chunk_loop.h"
@@ -43,6 +46,16 @@ static bool openStream(StreamState& stream, RecordingHeader* header) {
   return false;
 }
 
+// With KESTRUNE_PRESENT_STATS=1, how many frames were shown and dropped, on standard error (the
+// player's own messages are not changed by it).
+static void reportFrameCounts(const PacingState& pacing) {
+  const char* wanted = std::getenv("KESTRUNE_PRESENT_STATS");
+  if (wanted == nullptr || std::strcmp(wanted, "1") != 0) return;
+  std::fprintf(stderr, "frames: %lld presented, %lld dropped\n",
+               static_cast<long long>(pacing.frames_presented),
+               static_cast<long long>(pacing.frames_dropped));
+}
+
 // "Done.", then keys pressed earlier are dropped and the next key ends the program. When no
 // source of keys is left, nothing waits.
 static void finishPlayback() {
@@ -70,7 +83,9 @@ int runPlayer(int argc, const char* const* argv) {
   PlaybackState playback = startPlayback(realPacingServices(), rendererTriangleDrawing());
   ChunkLoopHooks hooks;
   hooks.stop_requested = stopKeyPressed;  // Escape or the close button, before every chunk
-  if (playChunks(stream, playback, hooks) == StreamStep::kExitNow) return 0;
+  const StreamStep end = playChunks(stream, playback, hooks);
+  reportFrameCounts(playback.pacing);
+  if (end == StreamStep::kExitNow) return 0;
   finishPlayback();
   return 0;
 }

@@ -3,9 +3,11 @@
 // the desktop's size and the drawn render buffer; hands on the renderer's context and the picture.
 #include "player/render_target.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <thread>
 
 #include "player/box_filter.h"
 #include "player/player_output.h"
@@ -78,7 +80,9 @@ bool openRenderTarget() {
     return false;
   }
   setupScaledWindow(width, height, 1, 0);
-  return openRenderSurface(renderTarget(), width, height);
+  if (!openRenderSurface(renderTarget(), width, height)) return false;
+  rkSetRasterThreads(defaultRasterThreads());
+  return true;
 }
 
 bool openRenderSurface(RenderTarget& target, int32_t width, int32_t height) {
@@ -116,7 +120,19 @@ void setPerspective(double fovy, double aspect, double near_plane, double far_pl
   glFrustum(-ymax * aspect, ymax * aspect, -ymax, ymax, near_plane, far_plane);
 }
 
+int defaultRasterThreads() {
+  constexpr int kMost = 64;
+  if (const char* text = std::getenv("KESTRUNE_THREADS")) {
+    char* end = nullptr;
+    const long threads = std::strtol(text, &end, 10);
+    if (end != text && *end == '\0' && threads >= 1 && threads <= kMost) return int(threads);
+  }
+  const unsigned processors = std::thread::hardware_concurrency();
+  return processors == 0 ? 1 : std::min(int(processors), kMost);
+}
+
 void filterFrame(RenderTarget& target, Pixel565* window_pixels) {
+  glFinish();
   boxFilterDown(window_pixels, target.render_buffer, target.width, target.height, 2);
 }
 

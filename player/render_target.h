@@ -42,8 +42,14 @@ void setFixedRendererState(int32_t width, int32_t height);
 // field of view of fovy degrees.
 void setPerspective(double fovy, double aspect, double near_plane, double far_plane);
 
-// Filters the target's render buffer 2:1 into width x height window pixels (rows back to back).
-// The render buffer's even columns keep the horizontal pair averages.
+// The number of threads the renderer draws with when nobody says otherwise: KESTRUNE_THREADS
+// when it holds a whole number from 1 to 64, else the number of processors the system reports
+// (at least 1, at most 64).
+int defaultRasterThreads();
+
+// Filters the target's render buffer 2:1 into width x height window pixels (rows back to back),
+// after the renderer has drawn every triangle still waiting for its drawing threads. The render
+// buffer's even columns keep the horizontal pair averages.
 void filterFrame(RenderTarget& target, Pixel565* window_pixels);
 
 // Shows the frame drawn so far: filters it into the window's frame buffer under the screen lock

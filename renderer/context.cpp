@@ -4,6 +4,7 @@
 
 #include "renderer/gl.h"
 #include "renderer/stages.h"
+#include "renderer/triangle_draw.h"
 
 namespace {
 
@@ -134,6 +135,7 @@ void glInitContext(ZBuffer* zb) {
 // ZBuffer and any caller memory the ops point to stay the caller's.
 void glCloseContext() {
   RenderContext* c = current_context;
+  closeTriangleThreads(c);
   freeDisplayLists(c);
   freeTextures(c);
   freeSpecularTables(c);

@@ -93,6 +93,7 @@ struct ClientArray {
 };
 
 struct RenderContext;
+struct RasterBands;
 
 using TriangleDrawer = void (*)(RenderContext* c, GLVertex* va, GLVertex* vb, GLVertex* vc);
 
@@ -180,6 +181,10 @@ struct RenderContext {
   void* user_data;  // the embedding program's; never used by the renderer
   ResizeHook resize_hook;
   int depth_test_on;
+
+  // Filled triangles waiting for their drawing threads; null while triangles are drawn at once
+  // on the calling thread (one raster thread, the default).
+  RasterBands* raster_bands;
 };
 
 // The renderer's memory functions: malloc, one calloc'd block, and free.

@@ -116,6 +116,22 @@ inline constexpr int GL_TEXTURE_COORD_ARRAY = 0x8078;
 void glInitContext(ZBuffer* zb);
 void glCloseContext();
 RenderContext* glCurrentContext();
+// Both complete every drawing call issued so far: afterwards the ZBuffer's frame and depth
+// buffers hold all their results. Callers that read or write the buffers' memory themselves call
+// one of them first. They act at once and are never compiled.
+void glFinish();
+void glFlush();
+
+// Rasterkit's own: the number of threads that draw filled triangles, 1 to 64 (values outside are
+// brought into that range). With 1, the default, every triangle is drawn at once on the calling
+// thread. With more, filled triangles wait in a list and are drawn by that many threads, each
+// over bands of rows, in triangle order: the pixels and depth values are those one thread
+// gives. The list is drawn by glFinish and glFlush, before anything else reads or writes the
+// buffers (clears, points and lines, texture uploads and deletions, resizing, closing the
+// context) and when it is full. All calls still come from one thread.
+void rkSetRasterThreads(int threads);
+int rkRasterThreads();
+
 // Non-zero: every issued op is also printed to standard error, one line per op.
 void glTraceOps(int on);
 

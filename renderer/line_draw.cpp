@@ -6,12 +6,14 @@
 #include "renderer/context.h"
 #include "renderer/gl.h"
 #include "renderer/select.h"
+#include "renderer/triangle_draw.h"
 #include "renderer/zline.h"
 
 namespace {
 
 // One line or polygon edge, with or without the depth test as the context says.
 void drawEdge(RenderContext* c, const GLVertex* from, const GLVertex* to) {
+  flushTriangleFills(c);  // pixels are written in drawing order
   if (c->depth_test_on) {
     zbLineDepth(c->zbuffer, &from->screen, &to->screen);
   } else {
@@ -27,6 +29,7 @@ void drawPoint(RenderContext* c, GLVertex* v) {
     selectPointHit(c, v);
     return;
   }
+  flushTriangleFills(c);
   zbPlot(c->zbuffer, &v->screen);
 }
 
@@ -46,6 +49,7 @@ void drawTriangleLines(RenderContext* c, GLVertex* va, GLVertex* vb, GLVertex* v
 }
 
 void drawTrianglePoints(RenderContext* c, GLVertex* va, GLVertex* vb, GLVertex* vc) {
+  flushTriangleFills(c);
   if (va->edge_flag) zbPlot(c->zbuffer, &va->screen);
   if (vb->edge_flag) zbPlot(c->zbuffer, &vb->screen);
   if (vc->edge_flag) zbPlot(c->zbuffer, &vc->screen);

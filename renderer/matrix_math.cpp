@@ -2,7 +2,6 @@
 // products, inverses, rotations and normalised vectors in single precision.
 #include "renderer/matrix_math.h"
 
-#include <climits>
 #include <cmath>
 
 namespace {
@@ -122,10 +121,3 @@ float toFloat(float v) {
 }
 
 float toFloat(double v) { return toFloat(static_cast<float>(v)); }
-
-int truncToInt(float v) {
-  if (v != v) return 0;
-  if (v >= 2147483648.0f) return INT_MAX;
-  if (v < -2147483648.0f) return INT_MIN;
-  return static_cast<int>(v);
-}

@@ -2,6 +2,7 @@
 // rows, 3- and 4-vectors, and the conversions that pin values to single precision. Receives
 // plain values; hands on plain values.
 #pragma once
+#include <climits>
 
 // A 4x4 matrix stored by rows: element (row i, column j) at index 4i + j. Vectors are columns,
 // so a transformed point is M x (x, y, z, w) and a translation sits in column 3.
@@ -44,4 +45,10 @@ float toFloat(float v);
 float toFloat(double v);
 // Truncation toward zero that saturates: values beyond the int range give INT_MIN or INT_MAX
 // and NaN gives 0, where a plain conversion would be undefined.
-int truncToInt(float v);
+// Inline: the vertex stage converts every coordinate and colour of every vertex with it.
+inline int truncToInt(float v) {
+  if (v != v) return 0;
+  if (v >= 2147483648.0f) return INT_MAX;
+  if (v < -2147483648.0f) return INT_MIN;
+  return static_cast<int>(v);
+}

@@ -5,6 +5,7 @@
 #include "renderer/error.h"
 #include "renderer/gl.h"
 #include "renderer/stages.h"
+#include "renderer/triangle_draw.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ void glopViewport(RenderContext* c, const OpWord* p) {
   int right = x + width;
   int bottom = y + height;
   if (c->resize_hook != nullptr) {
+    flushTriangleFills(c);  // into the buffers they were meant for
     if (c->resize_hook(c, &right, &bottom) != 0) {
       glFatalError("glViewport: error while resizing display");
     }
@@ -137,6 +139,7 @@ void glopClearDepth(RenderContext* c, const OpWord* p) { c->clear_z = p[1].asFlo
 // The whole buffer is cleared, whatever the viewport; alpha is not used.
 void glopClear(RenderContext* c, const OpWord* p) {
   int mask = p[1].asInt();
+  flushTriangleFills(c);  // waiting triangles were drawn before the clear
   zbClear(c->zbuffer, mask & GL_DEPTH_BUFFER_BIT, 0, mask & GL_COLOR_BUFFER_BIT,
           clearChannel(c->clear_rgba.x), clearChannel(c->clear_rgba.y),
           clearChannel(c->clear_rgba.z));

@@ -8,6 +8,7 @@
 #include "renderer/gl.h"
 #include "renderer/image_convert.h"
 #include "renderer/stages.h"
+#include "renderer/triangle_draw.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ void glDeleteTextures(int n, const unsigned* names) {
   for (int k = 0; k < n; ++k) {
     Texture* texture = findTexture(c, static_cast<int>(names[k]));
     if (texture == nullptr) continue;
+    flushTriangleFills(c);  // waiting triangles may sample its texels
     bool was_bound = texture == c->bound_texture;
     bool was_zero = texture->name == 0;
     if (was_bound) bindTexture(c, 0);
@@ -132,6 +134,7 @@ void glopTexImage2D(RenderContext* c, const OpWord* p) {
   }
   Texture* texture = c->bound_texture;
   TextureImage* image = &texture->images[0];
+  flushTriangleFills(c);  // waiting triangles may sample the texels about to be freed
   forgetTexels(c, texture);
   glFree(image->pixels);
   image->width = kTextureSide;

@@ -10,4 +10,12 @@ struct GLVertex;
 // textured fill draws the triangle. Texturing off, or a bound texture without an image (no
 // glTexImage2D yet, or its allocation failed): the smooth fill under GL_SMOOTH, else the flat
 // fill, as OpenGL treats an incomplete texture as no texture. The perspective hint is not read.
+// With more than one raster thread the triangle is appended to the waiting list instead, with
+// the fill and texels chosen here and the blend switch and key read now.
 void drawTriangleFill(RenderContext* c, GLVertex* va, GLVertex* vb, GLVertex* vc);
+
+// Draws the triangles that wait for the drawing threads, if any.
+void flushTriangleFills(RenderContext* c);
+
+// Closes the drawing threads, after drawing what waits; triangles are then drawn at once.
+void closeTriangleThreads(RenderContext* c);

@@ -8,9 +8,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "renderer/screen_point.h"
 #include "renderer/zbuffer.h"
+#include "renderer/ztriangle.h"
 
 // The float set-up must round every operation to single precision, the same in every build;
 // x87 arithmetic keeps intermediates in 80 bits and would change pixels.
@@ -130,6 +132,9 @@ inline bool stepLeftEdge(LeftEdge* e) {
   return carry;
 }
 
+// Every row of a triangle, for walkTriangle.
+struct AllRows {};
+
 // Walks the triangle's rows top to bottom in two parts: A from p0.y to p1.y - 1, B from p1.y
 // to p2.y inclusive. The edge that runs p0-p2 serves both parts and is set up once; the other
 // side restarts at p1. Fill provides:
@@ -137,8 +142,13 @@ inline bool stepLeftEdge(LeftEdge* e) {
 //   edgeStart(point, step)    an Edge starting at point for a left edge of floor slope step
 //   edgeStep(&edge, carry)    one row down, carry as from stepLeftEdge
 //   span(row, depth_row, x1, x2, edge)   pixels x1..x2 inclusive of one row (none if x2 < x1)
-template <class Fill>
-void walkTriangle(ZBuffer* zb, const TriangleSetup& tri, const Fill& fill) {
+// Band is a RowBand: only its rows get spans. Rows above it are still walked, so that the edges
+// reach the band with the very columns, error terms and interpolants of a walk over the whole
+// triangle: a triangle drawn band by band gives the pixels of one drawn in one go. Band is
+// AllRows for the whole triangle, with no test per row.
+template <class Fill, class Band>
+void walkTriangle(ZBuffer* zb, const TriangleSetup& tri, const Fill& fill, Band band) {
+  constexpr bool kBanded = std::is_same_v<Band, RowBand>;
   const ScreenPoint& p0 = *tri.p0;
   const ScreenPoint& p1 = *tri.p1;
   const ScreenPoint& p2 = *tri.p2;
@@ -152,9 +162,15 @@ void walkTriangle(ZBuffer* zb, const TriangleSetup& tri, const Fill& fill) {
   typename Fill::Edge values = fill.edgeStart(p0, left.step_min);
   RightEdge right = rightEdge(p0, middle_on_right ? p1 : p2);
   int rows = p1.y - p0.y;  // part A
+  int y = p0.y;
   for (bool part_b = false;; part_b = true) {
-    for (; rows > 0; --rows) {
-      fill.span(row, depth_row, left.x, right.x >> 16, values);
+    for (; rows > 0; --rows, ++y) {
+      if constexpr (kBanded) {
+        if (y >= band.end) return;
+        if (y >= band.begin) fill.span(row, depth_row, left.x, right.x >> 16, values);
+      } else {
+        fill.span(row, depth_row, left.x, right.x >> 16, values);
+      }
       Fill::edgeStep(&values, stepLeftEdge(&left));
       right.x += right.slope;
       row += pixel_pitch;

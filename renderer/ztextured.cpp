@@ -205,12 +205,13 @@ struct TexturedFill {
   }
 };
 
-template <bool kKeyed>
-void fillTextured(ZBuffer* zb, const TriangleSetup& tri, Pixel565 key) {
+template <bool kKeyed, class Band>
+void fillTextured(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, Pixel565 key,
+                  Band band) {
   const FixedGradient z = fixedGradient(tri, &ScreenPoint::z);
   withDepthSteps(tri, z.dx, [&](const auto& depth_steps) {
     TexturedFill<kKeyed, std::decay_t<decltype(depth_steps)>> fill;
-    fill.texture = zb->texture;
+    fill.texture = texels;
     fill.key = key;
     fill.z = z;
     fill.depth_steps = depth_steps;
@@ -221,25 +222,42 @@ void fillTextured(ZBuffer* zb, const TriangleSetup& tri, Pixel565 key) {
     fill.tz = gradientOf(tri, tri.p1->tz - tri.p0->tz, tri.p2->tz - tri.p0->tz);
     fill.gradient = coordLanes(fill.sz.dx, fill.tz.dx);
     fill.gradient8 = coordLanes(8.0f * fill.sz.dx, 8.0f * fill.tz.dx);
-    walkTriangle(zb, tri, fill);
+    walkTriangle(zb, tri, fill, band);
   });
 }
 
+template <class Band>
+void fillTexturedSetUp(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,
+                       Pixel565 key, Band band) {
+  if (keyed) {
+    fillTextured<true>(zb, texels, tri, key, band);
+  } else {
+    fillTextured<false>(zb, texels, tri, 0, band);
+  }
+}
+
 }  // namespace
+
+void setTextureDepthProducts(ScreenPoint* p) {
+  p->sz = float(p->s) * float(p->z);
+  p->tz = float(p->t) * float(p->z);
+}
+
+void zbFillTexturedRows(ZBuffer* zb, const Pixel565* texels, const ScreenPoint* p0,
+                        const ScreenPoint* p1, const ScreenPoint* p2, bool keyed, Pixel565 key,
+                        RowBand band) {
+  TriangleSetup tri;
+  if (!setUpTriangle(p0, p1, p2, &tri)) return;
+  fillTexturedSetUp(zb, texels, tri, keyed, key, band);
+}
 
 void zbFillTexturedKeyed(ZBuffer* zb, ScreenPoint* p0, ScreenPoint* p1, ScreenPoint* p2,
                          int blend_on, int transparent_key) {
   if (zb->texture == nullptr) return;  // no texels to sample: the triangle is skipped
   TriangleSetup tri;
   if (!setUpTriangle(p0, p1, p2, &tri)) return;
-  for (ScreenPoint* p : {p0, p1, p2}) {
-    p->sz = float(p->s) * float(p->z);
-    p->tz = float(p->t) * float(p->z);
-  }
+  for (ScreenPoint* p : {p0, p1, p2}) setTextureDepthProducts(p);
   // A key outside 16 bits matches no texel, so only a key that can match takes the keyed path.
-  if (blend_on != 0 && (transparent_key & ~0xFFFF) == 0) {
-    fillTextured<true>(zb, tri, Pixel565(transparent_key));
-  } else {
-    fillTextured<false>(zb, tri, 0);
-  }
+  const bool keyed = blend_on != 0 && (transparent_key & ~0xFFFF) == 0;
+  fillTexturedSetUp(zb, zb->texture, tri, keyed, Pixel565(transparent_key & 0xFFFF), AllRows{});
 }

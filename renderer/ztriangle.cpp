@@ -162,9 +162,9 @@ struct SmoothFill {
   }
 };
 
-}  // namespace
-
-void zbFillFlat(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2) {
+template <class Band>
+void fillFlat(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2,
+              Band band) {
   TriangleSetup tri;
   if (!setUpTriangle(p0, p1, p2, &tri)) return;
   const FixedGradient z = fixedGradient(tri, &ScreenPoint::z);
@@ -174,12 +174,13 @@ void zbFillFlat(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const
     fill.colour = rgbToPixel(tri.p2->r, tri.p2->g, tri.p2->b);  // the bottom-most point's
     fill.z = z;
     fill.depth_steps = depth_steps;
-    walkTriangle(zb, tri, fill);
+    walkTriangle(zb, tri, fill, band);
   });
 }
 
-void zbFillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
-                  const ScreenPoint* p2) {
+template <class Band>
+void fillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2,
+                Band band) {
   TriangleSetup tri;
   if (!setUpTriangle(p0, p1, p2, &tri)) return;
   const FixedGradient z = fixedGradient(tri, &ScreenPoint::z);
@@ -197,6 +198,27 @@ void zbFillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
       fill.colour_steps.lo[k] = advancePacked(0, fill.colour_step, k);
       fill.colour_steps.hi[k] = advancePacked(0, fill.colour_step, k + 4);
     }
-    walkTriangle(zb, tri, fill);
+    walkTriangle(zb, tri, fill, band);
   });
+}
+
+}  // namespace
+
+void zbFillFlat(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2) {
+  fillFlat(zb, p0, p1, p2, AllRows{});
+}
+
+void zbFillFlatRows(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                    const ScreenPoint* p2, RowBand band) {
+  fillFlat(zb, p0, p1, p2, band);
+}
+
+void zbFillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                  const ScreenPoint* p2) {
+  fillSmooth(zb, p0, p1, p2, AllRows{});
+}
+
+void zbFillSmoothRows(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                      const ScreenPoint* p2, RowBand band) {
+  fillSmooth(zb, p0, p1, p2, band);
 }

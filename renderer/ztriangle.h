@@ -2,11 +2,18 @@
 // one flat colour, with Gouraud-shaded colour, or with perspective-divided texels. Receives the
 // points in any order; hands on written pixels and depth values, nothing else.
 #pragma once
+#include <cstdint>
 
 // Callers see the full records through renderer/screen_point.h (or the vertex record that embeds
 // it) and renderer/zbuffer.h; the fills' interface needs only their names.
 struct ScreenPoint;
 struct ZBuffer;
+
+// Rows begin..end - 1 of the frame buffer.
+struct RowBand {
+  int begin;
+  int end;
+};
 
 // Every fill: a triangle of zero area draws nothing. A pixel is written, and its stored depth
 // becomes z >> 14, when that value is at least the stored one; whether depth testing is
@@ -28,3 +35,18 @@ void zbFillTexturedKeyed(ZBuffer* zb, ScreenPoint* p0, ScreenPoint* p1, ScreenPo
 
 // zbFillTexturedKeyed with the blend_on and transparent_key of the current render context.
 void zbFillTextured(ZBuffer* zb, ScreenPoint* p0, ScreenPoint* p1, ScreenPoint* p2);
+
+// The same fills limited to the rows of a band, for drawing one triangle band by band on several
+// threads: the pixels of each row are those the whole-triangle fill gives that row. The points
+// are only read; the textured one needs sz and tz already set (s x z and t x z, as floats), and
+// samples `texels` (256 x 256, not null), skipping texels equal to `key` when `keyed`.
+void zbFillFlatRows(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                    const ScreenPoint* p2, RowBand band);
+void zbFillSmoothRows(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                      const ScreenPoint* p2, RowBand band);
+void zbFillTexturedRows(ZBuffer* zb, const uint16_t* texels, const ScreenPoint* p0,
+                        const ScreenPoint* p1, const ScreenPoint* p2, bool keyed, uint16_t key,
+                        RowBand band);
+
+// Sets sz = s x z and tz = t x z of a point in single precision, as the textured fill wants them.
+void setTextureDepthProducts(ScreenPoint* p);

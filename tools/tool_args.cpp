@@ -58,6 +58,17 @@ static bool listed(const std::vector<std::string>& names, const std::string& nam
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
+std::string readThreadsOption(const ParsedArgs& args, int* threads) {
+  const std::string* text = args.option("threads");
+  if (text == nullptr) return "";
+  int64_t value = 0;
+  if (!parseCount(*text, 1, 64, &value)) {
+    return "bad thread count \"" + *text + "\" (want 1 to 64)";
+  }
+  *threads = int(value);
+  return "";
+}
+
 ParsedArgs parseArgs(int argc, const char* const* argv, const std::vector<std::string>& valued,
                      const std::vector<std::string>& flags) {
   ParsedArgs parsed;

@@ -30,6 +30,11 @@ bool parseDesktopSize(const std::string& text, DesktopSize* size);
 // A whole number from min to max, the whole text.
 bool parseCount(const std::string& text, int64_t min, int64_t max, int64_t* value);
 
+// "--threads N", N from 1 to 64, into *threads, which keeps its value when the option is
+// absent. Gives the usage problem, empty when there is none.
+struct ParsedArgs;
+std::string readThreadsOption(const ParsedArgs& args, int* threads);
+
 // The arguments split into positional ones and "--name value" / "--name=value" options.
 // `valued` lists the options that take a value, `flags` those that take none. "--help" and "-h"
 // set `help`. Anything unknown or a missing value leaves a message in `error`.

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "player/player_output.h"
+#include "renderer/gl.h"
 #include "runtime/files.h"
 #include "runtime/presenter_headless.h"
 #include "runtime/screen.h"
@@ -18,6 +19,7 @@ namespace {
 PlaybackStep takeFrameMark(void* context, float) {
   ToolPlayback& playback = *static_cast<ToolPlayback*>(context);
   const int64_t index = playback.frames_met++;
+  glFinish();  // the frame's drawing, which the drawing threads may still owe, is not filtering
   const double start = timerSeconds();
   filterFrame(playback.target, playback.window.data());
   playback.filter_seconds += timerSeconds() - start;
@@ -81,6 +83,7 @@ bool openToolPlayback(const char* command, const std::string& path, const Deskto
     closeStream(playback->stream);
     return false;
   }
+  rkSetRasterThreads(playback->threads);
   playback->window.assign(
       static_cast<size_t>(playback->target.width) * static_cast<size_t>(playback->target.height),
       0);

@@ -28,6 +28,7 @@ struct ToolPlayback {
   std::vector<Pixel565> window;  // target.width x target.height, the filtered picture
   FrameRange frames;             // frames handed to the sink; playback stops after the last
   FrameSink sink;
+  int threads = 1;         // the renderer's drawing threads, set before opening
   int64_t frames_met = 0;  // frame marks met so far
   double filter_seconds = 0;
   bool sink_failed = false;
@@ -44,8 +45,8 @@ bool openToolScreen(const char* command);
 std::string textureFolderOf(const std::string& recording_path);
 
 // Opens part 0, checks the header, opens the render surface for the desktop and loads the
-// textures, as the player's start-up does. False after a message on standard error (naming
-// `command`), with nothing left open.
+// textures, as the player's start-up does, and has the renderer draw with playback->threads. False
+// after a message on standard error (naming `command`), with nothing left open.
 bool openToolPlayback(const char* command, const std::string& path, const DesktopSize& desktop,
                       ToolPlayback* playback);
 

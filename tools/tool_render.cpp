@@ -17,7 +17,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kestrune render REC --out DIR [--frames A-B] [--desktop WxH] [--format png|raw]\n";
+    "usage: kestrune render REC --out DIR [--frames A-B] [--desktop WxH] [--format png|raw]\n"
+    "       [--threads N]\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -37,6 +38,8 @@ constexpr const char* kHelp =
     "  --format png|raw  png (default): 8-bit RGB, each 5-6-5 channel widened by repeating its\n"
     "                    top bits (r8 = r5<<3 | r5>>2, g8 = g6<<2 | g6>>4, b8 as r8);\n"
     "                    raw: W/2 x H/2 little-endian 16-bit 5-6-5 values, rows top first\n"
+    "  --threads N       threads that draw the triangles, 1 to 64 (default: KESTRUNE_THREADS,\n"
+    "                    else one per processor); the frames are the same for every N\n"
     "\n"
     "Exit codes: 0 done, 1 failed (the recording or a file), 2 bad usage.\n";
 
@@ -47,6 +50,7 @@ struct RenderOptions {
   bool frames_given = false;
   DesktopSize desktop;
   bool png = true;
+  int threads = defaultRasterThreads();
 };
 
 // What the frame sink needs while frames arrive.
@@ -86,7 +90,7 @@ std::string readOptions(const ParsedArgs& args, RenderOptions* options) {
     }
     options->png = *format == "png";
   }
-  return "";
+  return readThreadsOption(args, &options->threads);
 }
 
 void showProgress(RenderOutput& output, int64_t index, bool last) {
@@ -145,7 +149,8 @@ int reportRender(const RenderOptions& options, const ToolPlayback& playback,
 }  // namespace
 
 int runRender(int argc, const char* const* argv) {
-  const ParsedArgs args = parseArgs(argc, argv, {"out", "frames", "desktop", "format"}, {});
+  const ParsedArgs args =
+      parseArgs(argc, argv, {"out", "frames", "desktop", "format", "threads"}, {});
   if (args.help) {
     std::printf("%s%s", kUsage, kHelp);
     return kExitDone;
@@ -155,6 +160,7 @@ int runRender(int argc, const char* const* argv) {
   if (!problem.empty()) return usageError("render", problem, kUsage);
   if (!openToolScreen("render")) return kExitFailed;
   ToolPlayback playback;
+  playback.threads = options.threads;
   if (!openToolPlayback("render", options.recording, options.desktop, &playback)) {
     return kExitFailed;
   }

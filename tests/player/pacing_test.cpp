@@ -152,6 +152,9 @@ TEST_F(Pacing, FirstMarkAtZeroIsLateSoTheNextFrameIsDropped) {
   // From then on frames play in time: (2/30 + 5) - 5.05 s.
   EXPECT_EQ(mark(2.0f / 30, {5.05}), PlaybackStep::kGoOn);
   EXPECT_EQ(fake.calls, join({{kPresent, kTimer}, kLook, {sleepCall(17)}, kLook}));
+  // The counts the player reports with KESTRUNE_PRESENT_STATS=1: marks 1 and 3 presented.
+  EXPECT_EQ(state.frames_presented, 2);
+  EXPECT_EQ(state.frames_dropped, 1);
 }
 
 TEST_F(Pacing, LongPauseSleeps230MillisecondsAndMovesTheTimeBaseByTheRest) {

@@ -44,8 +44,8 @@ class Bench : public ::testing::Test {
 }  // namespace
 
 TEST_F(Bench, JsonHasEveryFieldAndPositiveFigures) {
-  const ProcessResult result =
-      runTool({"bench", writeRecording(), "--json", "--desktop", "320x200", "--repeat", "3"});
+  const ProcessResult result = runTool({"bench", writeRecording(), "--json", "--desktop", "320x200",
+                                        "--repeat", "3", "--threads", "2"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   const std::string& json = result.out;
   ASSERT_FALSE(json.empty());
@@ -57,9 +57,11 @@ TEST_F(Bench, JsonHasEveryFieldAndPositiveFigures) {
   EXPECT_EQ(jsonNumber(json, "runs"), 3);
   EXPECT_EQ(jsonNumber(json, "desktop_width"), 320);
   EXPECT_EQ(jsonNumber(json, "window_height"), 100);
+  EXPECT_EQ(jsonNumber(json, "threads"), 2);
   for (const char* key :
-       {"seconds", "frames_per_second", "triangles_per_second", "ms_per_frame", "read_ms_per_frame",
-        "decompress_ms_per_frame", "decode_draw_ms_per_frame", "filter_ms_per_frame"}) {
+       {"seconds", "frames_per_second", "frames_per_second_without_read", "triangles_per_second",
+        "ms_per_frame", "read_ms_per_frame", "decompress_ms_per_frame", "decode_draw_ms_per_frame",
+        "filter_ms_per_frame"}) {
     EXPECT_GT(jsonNumber(json, key), 0) << key << " in " << json;
   }
   // The whole is the sum of its steps, and the rates follow from the totals.
@@ -68,6 +70,9 @@ TEST_F(Bench, JsonHasEveryFieldAndPositiveFigures) {
       jsonNumber(json, "decode_draw_ms_per_frame") + jsonNumber(json, "filter_ms_per_frame");
   EXPECT_NEAR(ms, jsonNumber(json, "ms_per_frame"), 1e-5);
   EXPECT_NEAR(jsonNumber(json, "frames_per_second") * jsonNumber(json, "seconds"), 12, 0.01);
+  const double unread_seconds = 12 / jsonNumber(json, "frames_per_second_without_read");
+  EXPECT_NEAR(unread_seconds + 12 * jsonNumber(json, "read_ms_per_frame") / 1000,
+              jsonNumber(json, "seconds"), 1e-4);
 }
 
 TEST_F(Bench, TextReportNamesEachStep) {
@@ -87,6 +92,9 @@ TEST_F(Bench, BadUsageAndMissingRecordings) {
   const ProcessResult zero = runTool({"bench", recording, "--repeat", "0"});
   EXPECT_EQ(zero.exit_code, 2);
   EXPECT_EQ(zero.err.rfind("kestrune bench: bad repeat count \"0\" (want 1 to 1000)\n", 0), 0u);
+  const ProcessResult threads = runTool({"bench", recording, "--threads", "x"});
+  EXPECT_EQ(threads.exit_code, 2);
+  EXPECT_EQ(threads.err.rfind("kestrune bench: bad thread count \"x\" (want 1 to 64)\n", 0), 0u);
   const ProcessResult unknown = runTool({"bench", recording, "--out", "x"});
   EXPECT_EQ(unknown.exit_code, 2);
   EXPECT_EQ(unknown.err.rfind("kestrune bench: unknown option --out\n", 0), 0u);

@@ -167,6 +167,34 @@ TEST_F(Render, RawFramesEqualTheHeadlessPlayersFrames) {
             readWholeFile(folder.file("tool/frame_000001.raw")));
 }
 
+// The frames are the same whether one thread draws or several, chosen by --threads or by
+// KESTRUNE_THREADS.
+TEST_F(Render, EveryThreadCountGivesTheSameFrames) {
+  const std::string recording = writeMovingRecording();
+  const std::vector<std::string> raw = {"--format", "raw", "--desktop", kDesktop};
+  auto renderInto = [&](const std::string& out, const std::vector<std::string>& more,
+                        const std::vector<std::string>& environment) {
+    std::vector<std::string> args = {"render", recording, "--out", folder.file(out)};
+    args.insert(args.end(), raw.begin(), raw.end());
+    args.insert(args.end(), more.begin(), more.end());
+    const ProcessResult result = runTool(args, "", environment);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+  };
+  renderInto("one", {"--threads", "1"}, {});
+  renderInto("three", {"--threads", "3"}, {});
+  renderInto("env", {}, {"KESTRUNE_THREADS=2"});
+  const std::vector<std::string> names = filesIn(folder.file("one"));
+  ASSERT_EQ(names.size(), size_t{kMovingFrames});
+  for (const char* other : {"three", "env"}) {
+    ASSERT_EQ(filesIn(folder.file(other)), names) << other;
+    for (const std::string& name : names) {
+      EXPECT_TRUE(readWholeFile(folder.file("one/" + name)) ==
+                  readWholeFile(folder.file(std::string(other) + "/" + name)))
+          << other << " " << name;
+    }
+  }
+}
+
 // Packed 0xF9A5 is red 9, green 10, blue 5 of 15, drawn as is. The renderer's integer colour is
 // red 0.6f x 63488 + 1024 = 39116, green (10/15)f x 64512 + 512 = 43520, blue (1/3)f x 63488 +
 // 1024 = 22186; the smooth fill packs (39116 << 16) & 0xFFC00000 | (43520 >> 5) & 0x7FF |
@@ -280,6 +308,10 @@ TEST_F(Render, BadUsageGivesExitCode2AndSaysWhatIsWrong) {
        "kestrune render: bad desktop size \"1x480\" (want WxH, each from 2 to 32768)\n"},
       {{"render", recording, "--out", out, "--format", "gif"},
        "kestrune render: bad format \"gif\" (want png or raw)\n"},
+      {{"render", recording, "--out", out, "--threads", "0"},
+       "kestrune render: bad thread count \"0\" (want 1 to 64)\n"},
+      {{"render", recording, "--out", out, "--threads", "65"},
+       "kestrune render: bad thread count \"65\" (want 1 to 64)\n"},
       {{"render", recording, "--out", out, "--bogus"}, "kestrune render: unknown option --bogus\n"},
       {{"render", recording, "--out"}, "kestrune render: --out needs a value\n"},
   };
