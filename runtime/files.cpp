@@ -44,9 +44,11 @@ int openForReading(const char* name, int file_number) {
   std::lock_guard<std::mutex> guard(table.lock);
   if (!validNumber(file_number) || openStream(table, file_number) != nullptr) return 1;
   if (name == nullptr) return 2;
-  // A folder opens as a stream on some systems but reads nothing: it is no file to read.
+  // Only regular files are read (links to them included). A folder opens as a stream on some
+  // systems but reads nothing, and opening a named pipe, which an archive of recordings can hold
+  // under a part's or a dump's name, would wait for a writer that never comes.
   std::error_code error;
-  if (std::filesystem::is_directory(name, error)) return 2;
+  if (!std::filesystem::is_regular_file(name, error)) return 2;
   std::FILE* stream = std::fopen(name, "rb");
   if (stream == nullptr) return 2;
   table.streams[static_cast<size_t>(file_number)] = stream;
