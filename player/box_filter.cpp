@@ -25,16 +25,10 @@ void averageVerticalPairs(Pixel565* target, const Pixel565* src, size_t W, size_
 }  // namespace
 
 void boxFilterDownScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
-  size_t W = size_t(w) * size_t(f / 2);
-  size_t H = size_t(h) * size_t(f / 2);
-  for (;;) {
-    averageHorizontalPairs(src, 4 * W * H);
-    averageVerticalPairs(f == 2 ? dst : src, src, W, H);
-    if (f <= 3) return;
-    f /= 2;
-    W /= 2;
-    H /= 2;
-  }
+  forEachFilterRound(dst, src, w, h, f, [](Pixel565* target, Pixel565* from, size_t W, size_t H) {
+    averageHorizontalPairs(from, 4 * W * H);
+    averageVerticalPairs(target, from, W, H);
+  });
 }
 
 void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {

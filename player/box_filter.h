@@ -2,6 +2,7 @@
 // Receives a 5-6-5 source of (f x w) by (f x h) pixels, which it uses as scratch space; hands on
 // the w x h averaged picture, leaving each source row's even pixels holding their pair averages.
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 #include "renderer/zbuffer.h"
@@ -18,6 +19,22 @@ constexpr Pixel565 averagePixels(Pixel565 p, Pixel565 q) {
 // lies at the start of src until the last round writes dst. f is a power of two, 2 or more.
 // Takes the vector path where the build has SSE2; both paths give the same bits in dst and src.
 void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+
+// The rounds every path takes: `round(target, src, W, H)` filters the 2W x 2H image at the start
+// of src into the W x H image at target, which is src itself until the last round writes dst.
+template <typename Round>
+inline void forEachFilterRound(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f,
+                               Round round) {
+  size_t W = size_t(w) * size_t(f / 2);
+  size_t H = size_t(h) * size_t(f / 2);
+  for (;;) {
+    round(f == 2 ? dst : src, src, W, H);
+    if (f <= 3) return;
+    f /= 2;
+    W /= 2;
+    H /= 2;
+  }
+}
 
 // The same rule one pixel at a time, pass after pass: the reference for the vector path and the
 // path of builds without SSE2.

@@ -88,15 +88,7 @@ KESTRUNE_AVX2 void filterRound(Pixel565* target, Pixel565* src, size_t W, size_t
 bool boxFilterHasAvx2() { return __builtin_cpu_supports("avx2"); }
 
 void boxFilterDownAvx2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
-  size_t W = size_t(w) * size_t(f / 2);
-  size_t H = size_t(h) * size_t(f / 2);
-  for (;;) {
-    filterRound(f == 2 ? dst : src, src, W, H);
-    if (f <= 3) return;
-    f /= 2;
-    W /= 2;
-    H /= 2;
-  }
+  forEachFilterRound(dst, src, w, h, f, filterRound);
 }
 
 #endif

@@ -64,6 +64,12 @@ TEST_F(GdiKeyboardTest, KeysWithoutACharacterArriveAsExtendedCodes) {
 // while down, and are queued as they would be typed.
 class GdiHeldKeyTest : public GdiKeyboardTest {
  protected:
+  static HWND activeWindowOfItsThread(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+    return info.hwndActive;
+  }
   void press(BYTE key, BYTE scancode, DWORD extended, bool down) {
     keybd_event(key, scancode, extended | (down ? 0 : KEYEVENTF_KEYUP), 0);
   }
@@ -77,6 +83,9 @@ TEST_F(GdiHeldKeyTest, HeldKeysFollowTheKeyboard) {
   ASSERT_NE(window, nullptr);
   SetForegroundWindow(window);
   ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }, 5.0));
+  // The presenter thread reads held keys only once it has taken the activation itself; a key
+  // pressed before that would be missed.
+  ASSERT_TRUE(waitUntil([&] { return activeWindowOfItsThread(window) == window; }, 5.0));
 
   press('Q', 0x10, 0, true);
   EXPECT_TRUE(heldBecomes(0x10, -1));
@@ -103,6 +112,7 @@ TEST_F(GdiHeldKeyTest, KeysHeldWhenTheWindowClosesAreReleased) {
   ASSERT_NE(window, nullptr);
   SetForegroundWindow(window);
   ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window; }, 5.0));
+  ASSERT_TRUE(waitUntil([&] { return activeWindowOfItsThread(window) == window; }, 5.0));
   press('W', 0x11, 0, true);
   EXPECT_TRUE(heldBecomes(0x11, -1));
   closeScreen();
