@@ -67,14 +67,19 @@ std::string captured(const std::function<void()>& step) {
   return testing::internal::GetCapturedStdout();
 }
 
+// Both chunks in two parts, the second part starting 3 bytes into the second chunk's data.
+bool writeTwoChunksSplitInsideTheSecond(const std::string& path_template) {
+  const Bytes stream = joinBytes({headerBytes(), kFirstChunk, kSecondChunk});
+  const size_t inside_second = 264 + kFirstChunk.size() + 4 + 3;
+  return writeParts(splitAt(stream, {inside_second}), path_template);
+}
+
 }  // namespace
 
 TEST(HostileStream, NextPartDeletedBetweenLengthFieldAndDataEndsWithBrokenStream) {
   TempFolder folder;
-  const Bytes stream = joinBytes({headerBytes(), kFirstChunk, kSecondChunk});
-  const size_t inside_second = 264 + kFirstChunk.size() + 4 + 3;
   const std::string path_template = folder.file("r.%i.rec");
-  ASSERT_TRUE(writeParts(splitAt(stream, {inside_second}), path_template));
+  ASSERT_TRUE(writeTwoChunksSplitInsideTheSecond(path_template));
 
   OpenStream open(path_template);
   ASSERT_TRUE(open.opened);
@@ -135,10 +140,8 @@ TEST(HostileStream, PartRemovedWhileOpenIsStillReadToItsEnd) {
   GTEST_SKIP() << "Windows refuses to remove a file while a stream has it open";
 #endif
   TempFolder folder;
-  const Bytes stream = joinBytes({headerBytes(), kFirstChunk, kSecondChunk});
-  const size_t inside_second = 264 + kFirstChunk.size() + 4 + 3;
   const std::string path_template = folder.file("r.%i.rec");
-  ASSERT_TRUE(writeParts(splitAt(stream, {inside_second}), path_template));
+  ASSERT_TRUE(writeTwoChunksSplitInsideTheSecond(path_template));
 
   OpenStream open(path_template);
   ASSERT_TRUE(open.opened);
