@@ -109,7 +109,7 @@ void drawBands(RasterBands& bands) {
     const int index = bands.next_band.fetch_add(1, std::memory_order_relaxed);
     if (index >= bands.band_count) return;
     const int begin = index * bands.band_rows;
-    drawBand(batch, {begin, std::min(begin + bands.band_rows, batch.zb->height)});
+    drawBand(batch, {begin, begin + std::min(bands.band_rows, batch.zb->height - begin)});
   }
 }
 
@@ -139,13 +139,17 @@ void waitForBatch(RasterBands* bands) {
   bands->drawing->spans.clear();
 }
 
+// a / b rounded up, for a >= 0 and b > 0, without forming a + b - 1: a buffer may be nearly
+// INT_MAX rows high.
+int ceilingOfQuotient(int a, int b) { return a / b + (a % b != 0 ? 1 : 0); }
+
 // Hands the filling batch to the threads, which must be idle, and starts an empty one.
 void handOver(RasterBands* bands) {
   std::swap(bands->filling, bands->drawing);
   const int height = bands->drawing->zb->height;
   const int wanted = bands->threads * kBandsPerThread;
-  bands->band_rows = std::max(kMinBandRows, (height + wanted - 1) / wanted);
-  bands->band_count = (height + bands->band_rows - 1) / bands->band_rows;
+  bands->band_rows = std::max(kMinBandRows, ceilingOfQuotient(height, wanted));
+  bands->band_count = ceilingOfQuotient(height, bands->band_rows);
   bands->next_band.store(0, std::memory_order_relaxed);
   {
     std::lock_guard<std::mutex> lock(bands->mutex);

@@ -93,14 +93,16 @@ void copyRows565(const ZBuffer* zb, uint8_t* dest, ptrdiff_t pitch) {
   for (int y = 0; y < zb->height; ++y) std::memcpy(dest + y * pitch, rowBytes(zb, y), row_size);
 }
 
+// Byte offsets are taken in size_t: 4 x width and 3 x width leave the int range on rows of more
+// than 2^29 (or about 7 x 10^8) pixels, which zbOpen accepts.
 void convertRowRgb32(const uint8_t* src, uint8_t* dest, int width) {
-  int x = 0;
-  for (; x + 8 <= width; x += 8) {
+  size_t x = 0;
+  for (; x + 8 <= size_t(width); x += 8) {
     Words8 words;
     rgb32x8(src + 2 * x, &words);
     std::memcpy(dest + 4 * x, &words, sizeof words);
   }
-  for (; x < width; ++x) {
+  for (; x < size_t(width); ++x) {
     Pixel565 p;
     std::memcpy(&p, src + 2 * x, 2);
     uint32_t word = rgb32(p);
@@ -113,8 +115,8 @@ void convertRowRgb32(const uint8_t* src, uint8_t* dest, int width) {
 // stored 6 bytes apart, each store's two spare bytes overwritten by the next one. The steps stop
 // while a pixel is left, so that the last spare bytes land inside the row.
 void convertRowRgb24(const uint8_t* src, uint8_t* dest, int width) {
-  int x = 0;
-  for (; x + 9 <= width; x += 8) {
+  size_t x = 0;
+  for (; x + 9 <= size_t(width); x += 8) {
     Words8 words;
     rgb32x8(src + 2 * x, &words);
     Pairs4 pairs = reinterpret_cast<Pairs4>(words);
@@ -124,7 +126,7 @@ void convertRowRgb24(const uint8_t* src, uint8_t* dest, int width) {
       std::memcpy(dest + 3 * x + 6 * i, &six_bytes, 8);
     }
   }
-  for (; x < width; ++x) {
+  for (; x < size_t(width); ++x) {
     Pixel565 p;
     std::memcpy(&p, src + 2 * x, 2);
     uint32_t word = rgb32(p);

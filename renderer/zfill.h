@@ -94,7 +94,9 @@ void advanceEdge(EdgeValue<T>* e, bool carry) {
 }
 
 // The left edge: a whole column and an error term that picks, row by row, the floor of the
-// 16.16 slope or one more, so that the column is the ceiling of the exact edge.
+// 16.16 slope or one more, so that the column is the ceiling of the edge stepped by that slope.
+// Every field fits 32 bits at any width: the column stays inside the triangle and the floor of
+// the slope is at most the width.
 struct LeftEdge {
   int x;
   int error;
@@ -102,25 +104,27 @@ struct LeftEdge {
   int step_min;    // floor of the slope
 };
 
-// The right edge: its column in 16.16 fixed point, whose floor ends each span.
+// The right edge: its column in 16.16 fixed point, whose floor ends each span. 64 bits, since a
+// column of 32768 or more, or one step past the last row of a steep edge, leaves 32.
 struct RightEdge {
-  int x;
-  int slope;
+  int64_t x;
+  int64_t slope;
 };
 
-// (dx << 16) / dy truncated toward zero; 0 for an edge with no rows.
-inline int edgeSlope(const ScreenPoint& from, const ScreenPoint& to) {
+// (dx << 16) / dy truncated toward zero; 0 for an edge with no rows. An edge across more than
+// 32767 columns needs more than 32 bits.
+inline int64_t edgeSlope(const ScreenPoint& from, const ScreenPoint& to) {
   int dy = to.y - from.y;
-  return dy > 0 ? (to.x - from.x) * 65536 / dy : 0;
+  return dy > 0 ? int64_t(to.x - from.x) * 65536 / dy : 0;
 }
 
 inline LeftEdge leftEdge(const ScreenPoint& from, const ScreenPoint& to) {
-  int slope = edgeSlope(from, to);
-  return {from.x, 0, slope & 0xFFFF, slope >> 16};
+  int64_t slope = edgeSlope(from, to);
+  return {from.x, 0, int(slope & 0xFFFF), int(slope >> 16)};
 }
 
 inline RightEdge rightEdge(const ScreenPoint& from, const ScreenPoint& to) {
-  return {from.x * 65536, edgeSlope(from, to)};
+  return {int64_t(from.x) * 65536, edgeSlope(from, to)};
 }
 
 // Moves the left edge down one row; true when it took the larger step.
@@ -167,9 +171,9 @@ void walkTriangle(ZBuffer* zb, const TriangleSetup& tri, const Fill& fill, Band 
     for (; rows > 0; --rows, ++y) {
       if constexpr (kBanded) {
         if (y >= band.end) return;
-        if (y >= band.begin) fill.span(row, depth_row, left.x, right.x >> 16, values);
+        if (y >= band.begin) fill.span(row, depth_row, left.x, int(right.x >> 16), values);
       } else {
-        fill.span(row, depth_row, left.x, right.x >> 16, values);
+        fill.span(row, depth_row, left.x, int(right.x >> 16), values);
       }
       Fill::edgeStep(&values, stepLeftEdge(&left));
       right.x += right.slope;

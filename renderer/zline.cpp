@@ -119,29 +119,32 @@ LineWalk lineWalk(const ZBuffer* zb, int dx, int dy) {
 }
 
 // The n + 1 pixels of a line of at least one step, first pixel at `start`. The decision
-// variable a = 2m - n chooses the diagonal step while positive, which makes exactly m of the n
-// steps diagonal, so the walk ends on the end point and never leaves the two ends' bounding box.
+// variable a = 2m - n chooses the diagonal step while positive (then a -= 2n - 2m, else
+// a += 2m), which makes exactly m of the n steps diagonal, so the walk ends on the end point and
+// never leaves the two ends' bounding box. a stays within -(2n - 2m) + 1 .. 2m; it is carried as
+// b = a + (2n - 2m) - 1, within 0 .. 2n - 1, which fits 32 unsigned bits for lines up to INT_MAX
+// rows long where 2n would leave the int range. a > 0 is b >= 2n - 2m.
 template <class Depth, class Colour>
 void walkLine(ZBuffer* zb, const ScreenPoint& start, const ScreenPoint& end, const LineWalk& w,
               Colour colour) {
   Depth depth(start, end, w.n);
   Pixel565* pixel = pixelAddress(zb, start.x, start.y);
   uint16_t* stored = depthAddress(zb, start.x, start.y);
-  const int up = 2 * w.m;
-  const int down = 2 * w.n - 2 * w.m;
-  int a = 2 * w.m - w.n;
+  const uint32_t up = 2 * uint32_t(w.m);
+  const uint32_t down = 2 * (uint32_t(w.n) - uint32_t(w.m));
+  uint32_t b = uint32_t(w.n) - 1;
   depth.write(pixel, stored, colour.pixel());
   for (int i = 0; i < w.n; ++i) {
     depth.step();
     colour.step();
-    if (a > 0) {
+    if (b >= down) {
       pixel += w.diagonal_pixel;
       stored += w.diagonal_depth;
-      a -= down;
+      b -= down;
     } else {
       pixel += w.axial_pixel;
       stored += w.axial_depth;
-      a += up;
+      b += up;
     }
     depth.write(pixel, stored, colour.pixel());
   }
