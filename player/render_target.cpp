@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "player/box_filter.h"
@@ -122,10 +124,21 @@ void setPerspective(double fovy, double aspect, double near_plane, double far_pl
 
 int defaultRasterThreads() {
   constexpr int kMost = 64;
-  if (const char* text = std::getenv("KESTRUNE_THREADS")) {
+  const char* text = std::getenv("KESTRUNE_THREADS");
+  if (text != nullptr && *text != '\0') {
     char* end = nullptr;
     const long threads = std::strtol(text, &end, 10);
-    if (end != text && *end == '\0' && threads >= 1 && threads <= kMost) return int(threads);
+    const bool digits_only = std::strspn(text, "0123456789") == std::strlen(text);
+    if (digits_only && *end == '\0' && threads >= 1 && threads <= kMost) return int(threads);
+    // Said once: a program may ask more than once.
+    static bool reported = false;
+    if (!reported) {
+      std::fprintf(stderr,
+                   "KESTRUNE_THREADS=\"%s\" is not a thread count (want 1 to %d); using one "
+                   "thread per processor instead\n",
+                   text, kMost);
+      reported = true;
+    }
   }
   const unsigned processors = std::thread::hardware_concurrency();
   return processors == 0 ? 1 : std::min(int(processors), kMost);

@@ -44,7 +44,8 @@ void setPerspective(double fovy, double aspect, double near_plane, double far_pl
 
 // The number of threads the renderer draws with when nobody says otherwise: KESTRUNE_THREADS
 // when it holds a whole number from 1 to 64, else the number of processors the system reports
-// (at least 1, at most 64).
+// (at least 1, at most 64). A value that is set but no such number is named on standard error,
+// once.
 int defaultRasterThreads();
 
 // Filters the target's render buffer 2:1 into width x height window pixels (rows back to back),

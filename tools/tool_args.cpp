@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "runtime/desktop_size.h"
+
 bool parseCount(const std::string& text, int64_t min, int64_t max, int64_t* value) {
   if (text.empty() || text.size() > 18) return false;
   if (!std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
@@ -34,16 +36,15 @@ bool parseFrameRange(const std::string& text, FrameRange* range) {
   return true;
 }
 
+// Frames are drawn at half the desktop's size, so each side needs at least 2.
+constexpr int32_t kToolDesktopSideMin = 2;
+
 bool parseDesktopSize(const std::string& text, DesktopSize* size) {
-  const size_t x = text.find_first_of("xX");
-  if (x == std::string::npos) return false;
-  int64_t width = 0;
-  int64_t height = 0;
-  if (!parseCount(text.substr(0, x), 2, 32768, &width)) return false;
-  if (!parseCount(text.substr(x + 1), 2, 32768, &height)) return false;
-  size->width = static_cast<int32_t>(width);
-  size->height = static_cast<int32_t>(height);
-  return true;
+  return readDesktopSize(text, kToolDesktopSideMin, &size->width, &size->height);
+}
+
+std::string badDesktopSize(const std::string& text) {
+  return "bad desktop size \"" + text + "\" (want " + desktopSizeWanted(kToolDesktopSideMin) + ")";
 }
 
 const std::string* ParsedArgs::option(const std::string& name) const {

@@ -24,8 +24,12 @@ struct DesktopSize {
 // "A-B", "A-" or "A": false on anything else, on B < A and on negative numbers.
 bool parseFrameRange(const std::string& text, FrameRange* range);
 
-// "WxH" with both sides from 2 to 32768.
+// "WxH" with both sides from 2 to the desktop limit the player keeps to as well (32768).
 bool parseDesktopSize(const std::string& text, DesktopSize* size);
+
+// The usage problem of a --desktop value that parseDesktopSize refuses:
+// bad desktop size "TEXT" (want WxH, each from 2 to 32768)
+std::string badDesktopSize(const std::string& text);
 
 // A whole number from min to max, the whole text.
 bool parseCount(const std::string& text, int64_t min, int64_t max, int64_t* value);

@@ -209,7 +209,8 @@ void setThreadsVariable(const char* value) {
 #endif
 }
 
-// KESTRUNE_THREADS counts when it is a whole number from 1 to 64; otherwise every processor.
+// KESTRUNE_THREADS counts when it is a whole number from 1 to 64; otherwise every processor, and
+// the first value that is not a thread count is named on standard error.
 TEST(ThreadsIdentityTest, DefaultThreadCountComesFromTheEnvironment) {
   const unsigned processors = std::thread::hardware_concurrency();
   const int every = processors == 0 ? 1 : std::min(int(processors), 64);
@@ -217,10 +218,14 @@ TEST(ThreadsIdentityTest, DefaultThreadCountComesFromTheEnvironment) {
       {"3", 3},      {"1", 1},      {"64", 64},  {"65", every},    {"0", every},
       {"-2", every}, {"2x", every}, {"", every}, {nullptr, every},
   };
+  testing::internal::CaptureStderr();
   for (const auto& [value, threads] : cases) {
     setThreadsVariable(value);
     EXPECT_EQ(defaultRasterThreads(), threads) << (value == nullptr ? "unset" : value);
   }
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "KESTRUNE_THREADS=\"65\" is not a thread count (want 1 to 64); using one thread per "
+            "processor instead\n");
   setThreadsVariable(nullptr);
 }
 
