@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "player/render_target.h"
+#include "player/stop_keys.h"
 #include "runtime/keyboard.h"
 #include "runtime/timing.h"
 
@@ -23,12 +24,8 @@ double asDouble(double value) {
   return stored;
 }
 
-// One look at the keyboard: Escape held, or the close key next in the queue. Takes at most one
-// key from the queue; any other key is dropped.
-bool stopKeyLooked(const PacingServices& services) {
-  if (services.key_held(kEscapeScancode) != 0) return true;
-  static const std::string close_key = {'\xFF', static_cast<char>(kCloseKeyCode >> 8)};
-  return services.read_key() == close_key;
+bool lookForStopKey(const PacingServices& services) {
+  return stopKeyLooked(services.key_down, services.read_key);
 }
 
 // A dropped frame is not shown: the mark that closes it only clears the skip flag.
@@ -53,10 +50,10 @@ double delayUntilDue(const PacingState& state, const PacingServices& services, d
 // earlier by the rest, so later marks keep their spacing, and the next pass sleeps 0 ms.
 PlaybackStep waitUntilDue(PacingState& state, const PacingServices& services, double delay) {
   for (;;) {
-    if (stopKeyLooked(services)) return PlaybackStep::kStop;
+    if (lookForStopKey(services)) return PlaybackStep::kStop;
     if (delay < kLongPause) {
       services.sleep(delayMilliseconds(delay), kWholeSleep);
-      return stopKeyLooked(services) ? PlaybackStep::kStop : PlaybackStep::kGoOn;
+      return lookForStopKey(services) ? PlaybackStep::kStop : PlaybackStep::kGoOn;
     }
     services.sleep(kLongPauseSleep, kWholeSleep);
     state.time_base = asDouble(state.time_base - asDouble(delay - kLongPause));
@@ -67,7 +64,7 @@ PlaybackStep waitUntilDue(PacingState& state, const PacingServices& services, do
 }  // namespace
 
 PacingServices realPacingServices() {
-  return {timerSeconds, sleepFor, keyHeld, readKey, presentFrame};
+  return {timerSeconds, sleepFor, keyDownSinceLastLook, readKey, presentFrame};
 }
 
 PacingState startPacing(const PacingServices& services) {

@@ -12,12 +12,12 @@ enum class PlaybackStep { kGoOn, kStop };
 struct PacingServices {
   double (*timer)();                         // seconds since an arbitrary origin
   int (*sleep)(int milliseconds, int mode);  // mode 1: the whole time, keys ignored
-  int (*key_held)(int scancode);             // non-zero while held
+  int (*key_down)(int scancode);             // non-zero when held or pressed since the last look
   std::string (*read_key)();                 // oldest queued key, "" when none
   void (*present)();                         // shows the frame drawn so far
 };
 
-// timerSeconds, sleepFor, keyHeld, readKey and presentFrame.
+// timerSeconds, sleepFor, keyDownSinceLastLook, readKey and presentFrame.
 PacingServices realPacingServices();
 
 // Maps the recording's clock onto the wall clock for the whole playback.
@@ -39,7 +39,8 @@ PacingState startPacing(const PacingServices& services);
 // then sleeps until the mark is due. A mark already due sets the skip flag; one more than 0.5 s
 // late also moves the time base so that it counts as due now; one 0.25 s or more ahead is waited
 // for only 230 ms, the time base moving by the rest. The keyboard is looked at before and after
-// every sleep; kStop when Escape is held or the close key is read.
+// every sleep; kStop when Escape is held or was pressed since the last look, or the close key
+// is read.
 PlaybackStep paceFrameMark(PacingState& state, const PacingServices& services, float time_stamp);
 
 // The whole number of milliseconds nearest to `delay` seconds times 1000, halves to the even

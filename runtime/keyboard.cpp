@@ -42,10 +42,20 @@ int keyHeld(int scancode) {
   return screen.key_held[scancode] ? -1 : 0;
 }
 
+int keyDownSinceLastLook(int scancode) {
+  if (scancode < 0 || scancode >= kScancodes) return 0;
+  ScreenState& screen = screenState();
+  Guard guard(screen.lock);
+  const bool down = screen.key_held[scancode] || screen.key_went_down[scancode];
+  screen.key_went_down[scancode] = false;
+  return down ? -1 : 0;
+}
+
 void setKeyHeld(int scancode, bool held) {
   if (scancode < 0 || scancode >= kScancodes) return;
   ScreenState& screen = screenState();
   Guard guard(screen.lock);
+  if (held && !screen.key_held[scancode]) screen.key_went_down[scancode] = true;
   screen.key_held[scancode] = held;
 }
 

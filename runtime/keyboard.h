@@ -18,7 +18,12 @@ std::string readKey();
 // -1 while the key with this scancode (0..127; Escape is 1) is held, else 0.
 int keyHeld(int scancode);
 
-// Sets or clears a key-held flag; used by presenters and the standard-input keyboard.
+// -1 while the key is held or when it went down since the last call for it, else 0. A press
+// and release that both fall between two calls still count once: a quick tap is not lost.
+int keyDownSinceLastLook(int scancode);
+
+// Sets or clears a key-held flag; used by presenters and the standard-input keyboard. A key that
+// goes from released to held is also remembered for keyDownSinceLastLook.
 void setKeyHeld(int scancode, bool held);
 
 // Reads and clears the key-event flag.

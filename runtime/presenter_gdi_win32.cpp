@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <array>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -48,7 +47,6 @@ struct GdiWindow {
   int dib_pitch = 0;             // bytes per bitmap row: the screen's pitch rounded up to 4
   std::vector<uint8_t> staging;  // rows copied to that pitch when the screen's pitch differs
   bool active = false;           // the window is active (WM_ACTIVATE)
-  bool keys_cleared = true;      // the key-held flags were cleared since the window went inactive
   bool full_screen = false;
   bool switching = false;  // inside a window/full-screen switch: the WM_SIZE it causes is ours
   LONG windowed_style = 0;
@@ -139,106 +137,38 @@ Span prepareSpan(ScreenState& screen, GdiWindow& w, int first, int last) {
 
 // ---- Keys -----------------------------------------------------------------------------------
 
-// The virtual keys that count as the key of one keyboard scancode (set 1): one, or two where
-// a scancode serves two keys (the number pad with and without NumLock, left and right Ctrl and
-// Alt, whose right-hand keys send the left-hand scancode with an extended prefix).
-struct ScancodeKeys {
-  uint8_t first = 0;
-  uint8_t second = 0;
-};
-
-struct ScancodeEntry {
-  int scancode;
-  int first;
-  int second;
-};
-
-constexpr ScancodeEntry kScancodeEntries[] = {
-    {0x01, VK_ESCAPE, 0},
-    {0x0C, VK_OEM_MINUS, 0},
-    {0x0D, VK_OEM_PLUS, 0},
-    {0x0E, VK_BACK, 0},
-    {0x0F, VK_TAB, 0},
-    {0x1A, VK_OEM_4, 0},
-    {0x1B, VK_OEM_6, 0},
-    {0x1C, VK_RETURN, 0},
-    {0x1D, VK_LCONTROL, VK_RCONTROL},
-    {0x27, VK_OEM_1, 0},
-    {0x28, VK_OEM_7, 0},
-    {0x29, VK_OEM_3, 0},
-    {0x2A, VK_LSHIFT, 0},
-    {0x2B, VK_OEM_5, 0},
-    {0x33, VK_OEM_COMMA, 0},
-    {0x34, VK_OEM_PERIOD, 0},
-    {0x35, VK_OEM_2, VK_DIVIDE},
-    {0x36, VK_RSHIFT, 0},
-    {0x37, VK_MULTIPLY, VK_SNAPSHOT},
-    {0x38, VK_LMENU, VK_RMENU},
-    {0x39, VK_SPACE, 0},
-    {0x3A, VK_CAPITAL, 0},
-    {0x45, VK_NUMLOCK, VK_PAUSE},
-    {0x46, VK_SCROLL, 0},
-    {0x47, VK_HOME, VK_NUMPAD7},
-    {0x48, VK_UP, VK_NUMPAD8},
-    {0x49, VK_PRIOR, VK_NUMPAD9},
-    {0x4A, VK_SUBTRACT, 0},
-    {0x4B, VK_LEFT, VK_NUMPAD4},
-    {0x4C, VK_CLEAR, VK_NUMPAD5},
-    {0x4D, VK_RIGHT, VK_NUMPAD6},
-    {0x4E, VK_ADD, 0},
-    {0x4F, VK_END, VK_NUMPAD1},
-    {0x50, VK_DOWN, VK_NUMPAD2},
-    {0x51, VK_NEXT, VK_NUMPAD3},
-    {0x52, VK_INSERT, VK_NUMPAD0},
-    {0x53, VK_DELETE, VK_DECIMAL},
-    {0x56, VK_OEM_102, 0},
-    {0x57, VK_F11, 0},
-    {0x58, VK_F12, 0},
-    {0x5B, VK_LWIN, 0},
-    {0x5C, VK_RWIN, 0},
-    {0x5D, VK_APPS, 0},
-};
-
-// Rows of the main block whose virtual keys are their own characters, and F1-F10.
-constexpr void addKeyRow(std::array<ScancodeKeys, kScancodes>& table, int scancode,
-                         const char* keys) {
-  for (int i = 0; keys[i] != 0; ++i) table[scancode + i].first = static_cast<uint8_t>(keys[i]);
+// The scancode of a key message (lParam bits 16-23), or the one its virtual key maps to when a
+// sender left it 0. Keys sent with the extended prefix share the flag of the key they extend
+// (right Ctrl with left Ctrl, the arrows with the keypad's 8, 4, 6 and 2).
+int scancodeOf(WPARAM virtual_key, LPARAM lparam) {
+  UINT scancode = static_cast<UINT>(lparam >> 16) & 0xFF;
+  if (scancode == 0) scancode = MapVirtualKeyA(static_cast<UINT>(virtual_key), MAPVK_VK_TO_VSC);
+  return static_cast<int>(scancode & 0xFF);
 }
 
-constexpr std::array<ScancodeKeys, kScancodes> buildScancodeTable() {
-  std::array<ScancodeKeys, kScancodes> table{};
-  addKeyRow(table, 0x02, "1234567890");
-  addKeyRow(table, 0x10, "QWERTYUIOP");
-  addKeyRow(table, 0x1E, "ASDFGHJKL");
-  addKeyRow(table, 0x2C, "ZXCVBNM");
-  for (int i = 0; i < 10; ++i) table[0x3B + i].first = static_cast<uint8_t>(VK_F1 + i);
-  for (const ScancodeEntry& e : kScancodeEntries) {
-    table[e.scancode] = ScancodeKeys{static_cast<uint8_t>(e.first), static_cast<uint8_t>(e.second)};
+// Presenter thread, lock held. The key-held flags follow the key messages as this thread takes
+// them from its queue, before they are dispatched: down and system-down set a key's flag, up and
+// system-up clear it. A key pressed and released between two looks of the player is then still
+// seen (the flag went up), and no key goes unseen because the keyboard state was read before its
+// message arrived.
+void followKeyMessage(const MSG& message) {
+  switch (message.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      setKeyHeld(scancodeOf(message.wParam, message.lParam), true);
+      break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+      setKeyHeld(scancodeOf(message.wParam, message.lParam), false);
+      break;
+    default:
+      break;
   }
-  return table;
 }
 
-constexpr std::array<ScancodeKeys, kScancodes> kScancodeTable = buildScancodeTable();
-
-bool keyDown(const BYTE* keys, uint8_t virtual_key) {
-  return virtual_key != 0 && (keys[virtual_key] & 0x80) != 0;
-}
-
-// Presenter thread, lock held. While the window is active the flags follow the keyboard state of
-// this thread; when it goes inactive they are cleared once, so no key stays held behind it.
-void refreshKeysHeld(ScreenState& screen, GdiWindow& w) {
-  if (!w.active) {
-    if (!w.keys_cleared) std::memset(screen.key_held, 0, sizeof screen.key_held);
-    w.keys_cleared = true;
-    return;
-  }
-  BYTE keys[256];
-  if (!GetKeyboardState(keys)) return;
-  for (int scancode = 0; scancode < kScancodes; ++scancode) {
-    const ScancodeKeys& k = kScancodeTable[scancode];
-    screen.key_held[scancode] = keyDown(keys, k.first) || keyDown(keys, k.second);
-  }
-  w.keys_cleared = false;
+// The key-ups of keys held now will go to another window (or nowhere): release them all.
+void releaseHeldKeys() {
+  for (int scancode = 0; scancode < kScancodes; ++scancode) setKeyHeld(scancode, false);
 }
 
 bool isModifierKey(WPARAM virtual_key) {
@@ -417,6 +347,7 @@ LRESULT CALLBACK screenWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
       return TRUE;
     case WM_ACTIVATE:
       w->active = LOWORD(wparam) != WA_INACTIVE;
+      if (!w->active) releaseHeldKeys();
       break;
     case WM_SIZE:
       if (wparam == SIZE_MAXIMIZED && !w->full_screen && mayToggle(screen, *w)) {
@@ -472,6 +403,7 @@ HWND createScreenWindow(const ScreenState& screen, GdiWindow& w) {
 void runQueuedMessages() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    followKeyMessage(message);
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
@@ -502,7 +434,7 @@ __attribute__((noipa, section(".text$kestrune_gdi_1"))) void gdiPresentRows(Scre
 }
 
 // Presenter thread, until the screen closes: every 10 ms, with the lock held, present the changed
-// rows, follow the keyboard and run the window's queued messages.
+// rows and run the window's queued messages.
 __attribute__((noipa, section(".text$kestrune_gdi_2"))) void gdiPresenterLoop(ScreenState& screen,
                                                                               GdiWindow& w) {
   while (!screen.quit.load()) {
@@ -519,7 +451,6 @@ __attribute__((noipa, section(".text$kestrune_gdi_2"))) void gdiPresenterLoop(Sc
         ReleaseDC(w.window, dc);
       }
     }
-    refreshKeysHeld(screen, w);
     runQueuedMessages();
     screen.lock.unlock();
     Sleep(10);
@@ -539,8 +470,8 @@ void presenterThread(ScreenState* screen) {
   if (w.full_screen) ChangeDisplaySettingsA(nullptr, 0);
   DestroyWindow(window);
   std::lock_guard<std::recursive_mutex> hold(screen->lock);
-  w.active = false;  // keys held when the window goes are released with it
-  refreshKeysHeld(*screen, w);
+  w.active = false;
+  releaseHeldKeys();  // keys held when the window goes are released with it
 }
 
 void forgetWindow(ScreenState& screen) {

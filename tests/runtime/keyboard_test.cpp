@@ -86,6 +86,26 @@ TEST_F(KeyboardTest, HeldFlagsByScancode) {
   EXPECT_EQ(keyHeld(kEscapeScancode), 0);
 }
 
+// A press and release between two looks is seen by the next look, once; a key held across looks
+// is seen by each of them; a release alone is no press.
+TEST_F(KeyboardTest, AKeyTappedBetweenTwoLooksIsSeenOnce) {
+  EXPECT_EQ(keyDownSinceLastLook(kEscapeScancode), 0);
+  setKeyHeld(kEscapeScancode, true);
+  setKeyHeld(kEscapeScancode, false);
+  EXPECT_EQ(keyHeld(kEscapeScancode), 0);
+  EXPECT_EQ(keyDownSinceLastLook(kEscapeScancode), -1);
+  EXPECT_EQ(keyDownSinceLastLook(kEscapeScancode), 0);
+
+  setKeyHeld(0x10, true);
+  EXPECT_EQ(keyDownSinceLastLook(0x10), -1);
+  setKeyHeld(0x10, true);  // still held (auto-repeat): no new press
+  EXPECT_EQ(keyDownSinceLastLook(0x10), -1);
+  setKeyHeld(0x10, false);
+  EXPECT_EQ(keyDownSinceLastLook(0x10), 0);
+  EXPECT_EQ(keyDownSinceLastLook(kEscapeScancode), 0);
+  EXPECT_EQ(keyDownSinceLastLook(128), 0);
+}
+
 TEST_F(KeyboardTest, StandardInputBytesBecomeKeys) {
   typeBytes(std::string("a\xFFk\x1B") + "b\xFF");  // the last 255 has no code after it
   EXPECT_EQ(readKey(), "a");

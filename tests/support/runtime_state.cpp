@@ -39,7 +39,10 @@ void resetRuntimeState() {
   setPreferredPresenter("");
   while (!readKey().empty()) {
   }
-  for (int scancode = 0; scancode < kScancodes; ++scancode) setKeyHeld(scancode, false);
+  for (int scancode = 0; scancode < kScancodes; ++scancode) {
+    setKeyHeld(scancode, false);
+    keyDownSinceLastLook(scancode);  // forgets presses of the test before
+  }
   takeKeyEvent();
   screenState().stdin_closed = false;
 }
