@@ -4,11 +4,14 @@
 #include "runtime/screen.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "runtime/desktop_size.h"
 #include "runtime/screen_state.h"
 
 namespace {
@@ -62,19 +65,38 @@ std::vector<const Presenter*> presenterOrder() {
   return order;
 }
 
-// KESTRUNE_DESKTOP=WxH: the desktop size a program sees, whatever the display says.
+// KESTRUNE_DESKTOP's sides start at 1: a desktop of one pixel is taken, and the window of half
+// its size then fails to open, which start-up reports as such.
+constexpr int32_t kDesktopOverrideSideMin = 1;
+
+// Says on standard error that KESTRUNE_DESKTOP holds `text`, which is no desktop size. Once for
+// each such value: start-up asks for the desktop's mode more than once.
+void reportBadDesktopOverride(const std::string& text) {
+  static std::mutex mutex;
+  static std::string reported;  // the value last reported
+  std::lock_guard<std::mutex> lock(mutex);
+  if (text == reported) return;
+  reported = text;
+  std::fprintf(stderr,
+               "KESTRUNE_DESKTOP=\"%s\" is not a desktop size (want %s); using the real desktop "
+               "size instead\n",
+               text.c_str(), desktopSizeWanted(kDesktopOverrideSideMin).c_str());
+  std::fflush(stderr);
+}
+
+// KESTRUNE_DESKTOP=WxH: the desktop size a program sees, whatever the display says. A value that
+// readDesktopSize refuses is reported and leaves the display's size; an empty one counts as unset.
 void applyDesktopOverride(DisplayMode* mode) {
   const char* text = std::getenv("KESTRUNE_DESKTOP");
-  if (text == nullptr) return;
-  char* rest = nullptr;
-  long width = std::strtol(text, &rest, 10);
-  if (rest == text || (*rest != 'x' && *rest != 'X')) return;
-  const char* height_text = rest + 1;
-  long height = std::strtol(height_text, &rest, 10);
-  if (rest == height_text || *rest != '\0' || width <= 0 || height <= 0) return;
-  if (width > 65535 || height > 65535) return;
-  mode->width = static_cast<int>(width);
-  mode->height = static_cast<int>(height);
+  if (text == nullptr || *text == '\0') return;
+  int32_t width = 0;
+  int32_t height = 0;
+  if (!readDesktopSize(text, kDesktopOverrideSideMin, &width, &height)) {
+    reportBadDesktopOverride(text);
+    return;
+  }
+  mode->width = width;
+  mode->height = height;
 }
 
 DisplayMode desktopMode() {
@@ -109,20 +131,26 @@ bool validDepth(int depth) {
 // Depths below 8 still take one byte per pixel: the frame buffer is addressed by whole bytes.
 int bytesPerPixel(int depth) { return depth <= 8 ? 1 : (depth + 7) / 8; }
 
-// Fills in everything a presenter needs before it opens.
-void prepareScreen(ScreenState& screen, int width, int height, int depth, int pages, int flags,
+// Fills in everything a presenter needs before it opens; false when the frame buffer cannot be
+// had (its rows would not fit an int pitch, or the memory is not there).
+bool prepareScreen(ScreenState& screen, int width, int height, int depth, int pages, int flags,
                    int refresh) {
   Guard guard(screen.lock);
+  const int bytes_per_pixel = bytesPerPixel(depth);
+  if (int64_t(width) * bytes_per_pixel > INT32_MAX) return false;
   screen.width = width;
   screen.height = height;
   screen.depth = depth;
-  screen.bytes_per_pixel = bytesPerPixel(depth);
-  screen.pitch = width * screen.bytes_per_pixel;
+  screen.bytes_per_pixel = bytes_per_pixel;
+  screen.pitch = width * bytes_per_pixel;
   screen.refresh = refresh > 0 ? refresh : desktopMode().refresh;
   screen.pages = pages > 0 ? pages : 1;
   screen.flags = flags;
-  screen.pixels.assign(static_cast<size_t>(screen.pitch) * static_cast<size_t>(height), 0);
+  if (!screen.pixels.allocate(static_cast<size_t>(screen.pitch) * static_cast<size_t>(height))) {
+    return false;
+  }
   screen.row_changed.assign(static_cast<size_t>(height), 0);
+  return true;
 }
 
 // Back to "no screen", keeping the keyboard's state.
@@ -133,7 +161,7 @@ void clearScreen(ScreenState& screen) {
   screen.bytes_per_pixel = screen.pitch = screen.refresh = 0;
   screen.pages = 1;
   screen.flags = 0;
-  screen.pixels = std::vector<uint8_t>();
+  screen.pixels.release();
   screen.row_changed = std::vector<uint8_t>();
   screen.presenter = nullptr;
   screen.presenter_data = nullptr;
@@ -185,8 +213,8 @@ int openScreen(int width, int height, int depth, int pages, int flags, int refre
   if (screen.open) return kAlreadyOpen;
   static std::once_flag exit_routine;
   std::call_once(exit_routine, [] { std::atexit(closeScreenAtExit); });
-  prepareScreen(screen, width, height, depth, pages, flags, refresh);
-  if (!startPresenter(screen)) {
+  if (!prepareScreen(screen, width, height, depth, pages, flags, refresh) ||
+      !startPresenter(screen)) {
     clearScreen(screen);
     return kNoPresenter;
   }
@@ -198,8 +226,12 @@ int openScreen(int width, int height, int depth, int pages, int flags, int refre
 void closeScreen() {
   ScreenState& screen = screenState();
   if (!screen.open) return;
-  // A caller that still holds the lock would keep the presenter thread from ever stopping.
-  for (; screen.lock_count > 0; --screen.lock_count) screen.lock.unlock();
+  // A caller that still holds the lock would keep the presenter thread from ever stopping. Nested
+  // lockScreen calls took the mutex once, so it is released once.
+  if (screen.lock_count > 0) {
+    screen.lock_count = 0;
+    screen.lock.unlock();
+  }
   screen.presenter->close(screen);
   clearScreen(screen);
 }
@@ -259,6 +291,8 @@ const char* presenterName() {
   ScreenState& screen = screenState();
   return screen.open ? screen.presenter->name : "";
 }
+
+bool screenOutputFailed() { return screenState().output_failed.load(); }
 
 void showMouse(int visible) {
   ScreenState& screen = screenState();

@@ -49,5 +49,9 @@ void setPreferredPresenter(const char* name);
 // The active presenter's name as it spells it, "" when no screen is open.
 const char* presenterName();
 
+// True once a presenter could not deliver a frame where it was asked to (KESTRUNE_FRAME_DUMP set
+// to a folder that cannot take the files, say); it has said so on standard error.
+bool screenOutputFailed();
+
 // 0 hides the cursor over the client area, above 0 shows it, below 0 leaves the setting.
 void showMouse(int visible);

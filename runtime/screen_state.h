@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "runtime/byte_buffer.h"
+
 struct ScreenState;
 
 // Copies rows first..last of the frame buffer to the window. Called with the presenter's lock
@@ -63,11 +65,12 @@ struct ScreenState {
   int refresh = 0;
   int pages = 1;
   int flags = 0;
-  std::vector<uint8_t> pixels;       // the visible page, pitch * height bytes
+  ByteBuffer pixels;                 // the visible page, pitch * height bytes
   int lock_count = 0;                // caller's thread only
   std::vector<uint8_t> row_changed;  // one flag per row
 
   bool key_held[kScancodes] = {};
+  bool key_went_down[kScancodes] = {};  // went down since keyDownSinceLastLook last asked
   int key_queue[kKeyQueueSize] = {};
   int key_head = 0;  // oldest entry
   int key_tail = 0;  // next free slot; head == tail means empty
@@ -77,11 +80,14 @@ struct ScreenState {
   int mouse_visible = 1;
 
   const Presenter* presenter = nullptr;
-  void* presenter_data = nullptr;  // owned by the presenter
-  uintptr_t window = 0;            // native handle, 0 when none
+  void* presenter_data = nullptr;    // owned by the presenter
+  uintptr_t window = 0;              // native handle, 0 when none
   PresentRoutine present = nullptr;  // the presenter's present routine, redirectable
   std::thread thread;                // the presenter thread
   std::atomic<bool> quit{false};     // asks the presenter thread to stop
+  // Set by a presenter that could not deliver a frame where it was asked to (a frame file that
+  // could not be written); stays set until the process ends.
+  std::atomic<bool> output_failed{false};
 };
 
 ScreenState& screenState();
