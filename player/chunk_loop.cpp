@@ -47,5 +47,5 @@ StreamStep playChunks(StreamState& stream, PlaybackState& playback, const ChunkL
     if (step != StreamStep::kGoOn) break;
   }
   beginPhase(hooks, ChunkPhase::kFinished);
-  return step == StreamStep::kExitNow ? StreamStep::kExitNow : StreamStep::kEnd;
+  return step == StreamStep::kGoOn ? StreamStep::kEnd : step;
 }

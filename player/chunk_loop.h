@@ -29,6 +29,7 @@ StreamStep playChunk(StreamState& stream, PlaybackState& playback,
                      const ChunkLoopHooks& hooks = {});
 
 // Chunk after chunk until the stream ends, a stop is requested, a frame mark says stop, or a
-// reading step ends the stream. kExitNow when the program is to end without its usual end.
+// reading step ends the stream. kEnd for an end that is no failure; kBroken when a reading step
+// reported the stream broken; kExitNow when the program is to end without its usual end.
 StreamStep playChunks(StreamState& stream, PlaybackState& playback,
                       const ChunkLoopHooks& hooks = {});

@@ -1,6 +1,7 @@
 // The player's entry and main loop: chooses the recording, checks its header, opens the window,
 // loads the textures, then plays chunk after chunk until the stream ends or a stop key is pressed.
-// Receives the command line; hands on messages on standard output and exit code 0.
+// Receives the command line; hands on messages on standard output and the exit code: 1 after a
+// failure the player reports (a recording it cannot open or read on, no window), else 0.
 #include "player/player.h"
 
 #include <cstdio>
@@ -18,7 +19,11 @@
 #include "player/triangle_drawing.h"
 #include "runtime/keyboard.h"
 #include "runtime/process.h"
+#include "runtime/screen.h"
 #include "runtime/timing.h"
+
+static constexpr int kExitDone = 0;
+static constexpr int kExitFailed = 1;
 
 // Relative paths (the recording, the textures) are resolved from the executable's folder, not
 // from the directory the player was started in.
@@ -66,16 +71,17 @@ static void finishPlayback() {
 }
 
 int runPlayer(int argc, const char* const* argv) {
-  startStdinKeyboard();  // keys and a closed standard input count from the start
+  openStandardStreams();  // a closed standard input is no keyboard, and no file takes its place
+  startStdinKeyboard();   // keys and a closed standard input count from the start
   useExecutableFolder();
   StreamState stream;
   stream.path_template = recordingPath(argc, argv);
   RecordingHeader header;
-  if (!openStream(stream, &header)) return 0;
+  if (!openStream(stream, &header)) return kExitFailed;
   allocateChunkBuffers(stream);
   if (!openRenderTarget()) {
     waitForKeyAfterFailure();
-    return 0;
+    return kExitFailed;
   }
   loadTextures(header);  // needs the renderer's context
   // Pacing starts after the rest of start-up, so that opening the window and loading textures
@@ -85,7 +91,7 @@ int runPlayer(int argc, const char* const* argv) {
   hooks.stop_requested = stopKeyPressed;  // Escape or the close button, before every chunk
   const StreamStep end = playChunks(stream, playback, hooks);
   reportFrameCounts(playback.pacing);
-  if (end == StreamStep::kExitNow) return 0;
+  if (end == StreamStep::kExitNow) return kExitFailed;
   finishPlayback();
-  return 0;
+  return end == StreamStep::kBroken || screenOutputFailed() ? kExitFailed : kExitDone;
 }

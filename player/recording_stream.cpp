@@ -123,11 +123,11 @@ StreamStep readChunkLength(StreamState& stream, int32_t* length) {
   // Bytes that are not there stay 255, so a length cut short reads as negative.
   uint8_t field[4] = {255, 255, 255, 255};
   int32_t got = 0;
-  if (!readAcrossParts(stream, field, 4, &got)) return StreamStep::kEnd;
+  if (!readAcrossParts(stream, field, 4, &got)) return StreamStep::kBroken;
   *length = static_cast<int32_t>(readUint32(field));
   if (*length < 0) {
     printMessage("bad luck end of file\n");
-    return StreamStep::kEnd;
+    return StreamStep::kBroken;
   }
   if (*length > kInputBufferSize) {
     printMessage("Overflow on input buffer\n");
@@ -138,7 +138,7 @@ StreamStep readChunkLength(StreamState& stream, int32_t* length) {
 }
 
 StreamStep readChunkData(StreamState& stream, int32_t length, int32_t* bytes_read) {
-  if (!readAcrossParts(stream, stream.input.data(), length, bytes_read)) return StreamStep::kEnd;
+  if (!readAcrossParts(stream, stream.input.data(), length, bytes_read)) return StreamStep::kBroken;
   return StreamStep::kGoOn;
 }
 

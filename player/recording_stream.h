@@ -61,7 +61,8 @@ void allocateChunkBuffers(StreamState& stream);
 enum class StreamStep {
   kGoOn,     // go on with this chunk
   kEnd,      // playback is over: print "Done." and wait for a key
-  kExitNow,  // leave the program at once
+  kBroken,   // as kEnd, but the stream broke off (a reported failure): the program fails
+  kExitNow,  // leave the program at once, as failed
 };
 
 // True while the budget holds another chunk. Reaching the exact end of a part with the has-parts
@@ -69,11 +70,12 @@ enum class StreamStep {
 bool streamHasMore(StreamState& stream);
 
 // Reads the 4-byte length field, continuing into the next part when a part ends inside it.
-// Reports a negative or missing length and an overflowing one.
+// Reports a negative or missing length (kBroken) and an overflowing one (kExitNow).
 StreamStep readChunkLength(StreamState& stream, int32_t* length);
 
 // Reads the chunk's `length` bytes into the input buffer, continuing into further parts when a
 // part ends inside them; sets *bytes_read to what is there (less at the end of the last part).
+// kBroken after reporting a further part that cannot be opened.
 StreamStep readChunkData(StreamState& stream, int32_t length, int32_t* bytes_read);
 
 // Decompresses the input bytes into the output buffer and sets the decompressed length to the

@@ -20,11 +20,13 @@ Bytes longPlaybackWithPointsAtTheEnd() {
 TEST_F(PlayerRun, EscapeStopsPlayback) {
   const std::string path = writeRecording("r.rec", longPlaybackWithPointsAtTheEnd());
   EXPECT_EQ(play({path}, "\x1b"), "Done.");
+  EXPECT_EQ(last_exit_code, 0);  // a stop key is no failure
 }
 
 TEST_F(PlayerRun, CloseKeyStopsPlayback) {
   const std::string path = writeRecording("r.rec", longPlaybackWithPointsAtTheEnd());
   EXPECT_EQ(play({path}, "\xffk"), "Done.");
+  EXPECT_EQ(last_exit_code, 0);
 }
 
 TEST_F(PlayerRun, OtherKeysAreDroppedAndPlaybackGoesOn) {
@@ -36,8 +38,9 @@ TEST_F(PlayerRun, OtherKeysAreDroppedAndPlaybackGoesOn) {
 }
 
 // Runs the player with standard input left open, checks that it waits after printing `text`,
-// then presses a key and checks that it ends.
-static void expectWaitForKeyAfter(const std::string& recording, const std::string& text) {
+// then presses a key and checks that it ends with `exit_code`.
+static void expectWaitForKeyAfter(const std::string& recording, const std::string& text,
+                                  int exit_code) {
   ProcessOptions options;
   options.arguments = {recording};
   options.environment = {"KESTRUNE_PRESENTER=headless"};
@@ -51,14 +54,14 @@ static void expectWaitForKeyAfter(const std::string& recording, const std::strin
   EXPECT_TRUE(waitForExit(player, 10000)) << "the key did not end it";
   const ProcessResult result = finishProcess(player);
   EXPECT_FALSE(result.timed_out);
-  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.exit_code, exit_code);
   EXPECT_EQ(result.out, text);
 }
 
 TEST_F(PlayerRun, DoneWaitsForAKey) {
-  expectWaitForKeyAfter(writeRecording("r.rec", headerBytes()), "Done.");
+  expectWaitForKeyAfter(writeRecording("r.rec", headerBytes()), "Done.", 0);
 }
 
 TEST_F(PlayerRun, StartUpFailureWaitsForAKey) {
-  expectWaitForKeyAfter(folder.path() + "/missing.rec", "Failed to open video file\n");
+  expectWaitForKeyAfter(folder.path() + "/missing.rec", "Failed to open video file\n", 1);
 }

@@ -23,7 +23,8 @@ Bytes badKindChunk(uint8_t kind, uint8_t next = 0);
 class PlayerRun : public ::testing::Test {
  protected:
   // Runs the player with these arguments, standard input `input` (then closed) and the headless
-  // presenter; checks that it ended by itself with exit code 0 and gives its standard output.
+  // presenter; checks that it ended by itself and gives its standard output. Its exit code is
+  // left in last_exit_code.
   std::string play(const std::vector<std::string>& arguments, const std::string& input = "",
                    const ProcessOptions& extra = {},
                    const std::string& program = KESTRUNE_PLAYER_PATH);
@@ -36,4 +37,5 @@ class PlayerRun : public ::testing::Test {
   std::string writePartFiles(const std::string& name_template, const std::vector<Bytes>& parts);
 
   TempFolder folder;
+  int last_exit_code = -1;
 };

@@ -94,7 +94,7 @@ TEST(HostileStream, NextPartDeletedBetweenLengthFieldAndDataEndsWithBrokenStream
   StreamStep step = StreamStep::kGoOn;
   EXPECT_EQ(captured([&] { step = readChunkData(open.stream, length, &got); }),
             part1 + "\nBroken Stream\n");
-  EXPECT_EQ(step, StreamStep::kEnd);
+  EXPECT_EQ(step, StreamStep::kBroken);
   EXPECT_EQ(got, 3);  // the bytes part 0 held
   EXPECT_EQ(closeFile(open.stream.file), 1) << "the number of the missing part is not left open";
 }
@@ -131,7 +131,7 @@ TEST(HostileStream, FileCutShortAfterItsLengthWasTakenReadsWhatIsLeftThenEnds) {
   StreamStep step = StreamStep::kGoOn;
   EXPECT_EQ(captured([&] { step = readChunkLength(open.stream, &length); }),
             "bad luck end of file\n");
-  EXPECT_EQ(step, StreamStep::kEnd);
+  EXPECT_EQ(step, StreamStep::kBroken);
 }
 
 TEST(HostileStream, PartRemovedWhileOpenIsStillReadToItsEnd) {
