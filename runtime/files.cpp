@@ -3,7 +3,9 @@
 #include "runtime/files.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -90,4 +92,66 @@ int closeFile(int file_number) {
   std::fclose(stream);
   table.streams[static_cast<size_t>(file_number)] = nullptr;
   return 0;
+}
+
+namespace {
+
+std::string failure(const std::string& what, const std::string& path, int error_number) {
+  return what + " " + path + ": " + std::strerror(error_number);
+}
+
+}  // namespace
+
+bool beginOutputFile(const std::string& path, OutputFile* file) {
+  *file = OutputFile{};
+  file->path = path;
+  file->temporary = path + ".partial";
+  std::error_code error;
+  const std::filesystem::file_status target = std::filesystem::status(path, error);
+  if (std::filesystem::exists(target) && !std::filesystem::is_regular_file(target)) {
+    file->error = "cannot write " + path + ": not a regular file";
+    return false;
+  }
+  // A temporary file left by an earlier run that ended half-way is replaced.
+  if (std::filesystem::is_regular_file(std::filesystem::symlink_status(file->temporary, error))) {
+    std::filesystem::remove(file->temporary, error);
+  }
+  file->stream = createNewFile(file->temporary.c_str());
+  if (file->stream == nullptr) {
+    file->error = failure("cannot write", path, errno);
+    return false;
+  }
+  return true;
+}
+
+bool finishOutputFile(OutputFile* file, bool written) {
+  if (file->stream == nullptr) return false;
+  int error_number = written ? 0 : (errno != 0 ? errno : EIO);
+  if (error_number == 0 && std::fflush(file->stream) != 0) error_number = errno;
+  if (std::fclose(file->stream) != 0 && error_number == 0) error_number = errno != 0 ? errno : EIO;
+  file->stream = nullptr;
+  std::error_code error;
+  if (error_number == 0) {
+    std::filesystem::rename(file->temporary, file->path, error);
+    if (!error) return true;
+    file->error = "cannot write " + file->path + ": " + error.message();
+  } else {
+    file->error = failure("cannot write", file->path, error_number);
+  }
+  std::filesystem::remove(file->temporary, error);
+  return false;
+}
+
+bool writeOutputFile(const std::string& path, const void* bytes, size_t size, std::string* error) {
+  OutputFile file;
+  if (!beginOutputFile(path, &file)) {
+    *error = file.error;
+    return false;
+  }
+  const bool written = size == 0 || std::fwrite(bytes, 1, size, file.stream) == size;
+  if (!finishOutputFile(&file, written)) {
+    *error = file.error;
+    return false;
+  }
+  return true;
 }

@@ -3,6 +3,8 @@
 // (0 = success, 1 = illegal call, other values = the file could not be used).
 #pragma once
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 constexpr int kMaxFileNumber = 255;
 
@@ -24,3 +26,26 @@ int64_t fileLength(int file_number);
 
 // Closes the file; 1 when the number is not open.
 int closeFile(int file_number);
+
+// A whole file being written. The bytes go to a temporary file beside it, which takes the file's
+// name only once every byte is written and the file is closed: a failure (a full disk, a folder
+// that is not there) leaves nothing under the name. Only regular files are written: a named pipe
+// or a device under the name is refused, not waited on or written into.
+struct OutputFile {
+  std::FILE* stream = nullptr;  // null when the file could not be begun
+  std::string path;
+  std::string temporary;
+  std::string error;  // what failed, once something did
+};
+
+// Begins writing `path`. False (with the reason in file->error) when something other than a
+// regular file has the name, or the temporary file cannot be made.
+bool beginOutputFile(const std::string& path, OutputFile* file);
+
+// Ends the file: closes it and, when every write went through (`written`) and the close did,
+// moves it to its name; otherwise removes it. False, with the reason in file->error, on failure.
+bool finishOutputFile(OutputFile* file, bool written);
+
+// Writes `size` bytes as the whole file at `path`, as beginOutputFile and finishOutputFile do.
+// False, with the reason in *error, on failure.
+bool writeOutputFile(const std::string& path, const void* bytes, size_t size, std::string* error);

@@ -15,6 +15,11 @@ int64_t tellFile(std::FILE* file);
 // Moves the stream to its end; 0 on success.
 int seekFileEnd(std::FILE* file);
 
+// Creates `name` for binary writing; null (errno set) when anything exists under the name already
+// or the file cannot be made.
+std::FILE* createNewFile(const char* name);
+
 // Makes standard input deliver raw bytes: binary mode, and on a terminal no line editing and no
-// echo (signals from the terminal still work). The terminal is restored at process exit.
+// echo (signals from the terminal still work). The terminal is restored at process exit, and on
+// the signals that end the program (Ctrl+C, SIGTERM, a closed terminal).
 void prepareStdinForKeys();

@@ -1,11 +1,13 @@
 // The POSIX side of the runtime: monotonic clock, sleeping, 64-bit seeking, the executable's
 // folder and a raw terminal for the standard-input keyboard. Hands on plain values to the
 // portable services.
+#include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -35,11 +37,44 @@ int64_t tellFile(std::FILE* file) { return static_cast<int64_t>(ftello(file)); }
 
 int seekFileEnd(std::FILE* file) { return fseeko(file, 0, SEEK_END); }
 
+std::FILE* createNewFile(const char* name) {
+  // O_EXCL fails on anything already there, a named pipe or a link included.
+  const int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  std::FILE* file = fdopen(fd, "wb");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
 namespace {
 
 termios saved_terminal;
 
 void restoreTerminal() { tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal); }
+
+// The signals that end the program from a terminal or a session. Each gives the terminal back as
+// it was (tcsetattr may be called from a handler), then ends the program as the signal would have.
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+void restoreTerminalAndEnd(int signal_number) {
+  restoreTerminal();
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+void restoreTerminalOnEndingSignals() {
+  struct sigaction action {};
+  action.sa_handler = restoreTerminalAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (int signal_number : kEndingSignals) {
+    struct sigaction previous {};
+    // A signal the caller chose to ignore stays ignored.
+    if (sigaction(signal_number, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+      continue;
+    }
+    sigaction(signal_number, &action, nullptr);
+  }
+}
 
 }  // namespace
 
@@ -52,7 +87,18 @@ void prepareStdinForKeys() {
   raw.c_iflag &= static_cast<tcflag_t>(~(ICRNL | IXON));
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0) std::atexit(restoreTerminal);
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+  std::atexit(restoreTerminal);
+  restoreTerminalOnEndingSignals();
+}
+
+void openStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    // open() takes the lowest free descriptor: the closed one. Opened for reading only, so that
+    // input ends at once and a write fails as on the closed stream (EBADF), which the program
+    // can still report.
+    if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) open("/dev/null", O_RDONLY);
+  }
 }
 
 std::string executableFolder() {

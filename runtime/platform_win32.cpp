@@ -3,6 +3,7 @@
 // the portable services.
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 
 #include <cstdlib>
@@ -32,6 +33,14 @@ int64_t tellFile(std::FILE* file) { return _ftelli64(file); }
 
 int seekFileEnd(std::FILE* file) { return _fseeki64(file, 0, SEEK_END); }
 
+std::FILE* createNewFile(const char* name) {
+  const int fd = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+  if (fd < 0) return nullptr;
+  std::FILE* file = _fdopen(fd, "wb");
+  if (file == nullptr) _close(fd);
+  return file;
+}
+
 namespace {
 
 DWORD saved_console_mode = 0;
@@ -47,6 +56,13 @@ void prepareStdinForKeys() {
   // Key by key without echo; Ctrl+C still interrupts (processed input stays on).
   DWORD raw = saved_console_mode & ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT);
   if (SetConsoleMode(input, raw)) std::atexit(restoreConsole);
+}
+
+void openStandardStreams() {
+  // A program started without a console or with a stream closed gets the null device there.
+  if (_fileno(stdin) < 0) std::freopen("NUL", "rb", stdin);
+  if (_fileno(stdout) < 0) std::freopen("NUL", "wb", stdout);
+  if (_fileno(stderr) < 0) std::freopen("NUL", "wb", stderr);
 }
 
 std::string executableFolder() {

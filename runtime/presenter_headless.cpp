@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 
+#include "runtime/files.h"
 #include "runtime/keyboard.h"
 #include "runtime/platform.h"
 #include "runtime/screen.h"
@@ -24,7 +25,8 @@ bool stdin_keyboard = true;
 
 // Owned by the presenter from open to close.
 struct HeadlessData {
-  HeadlessFrame frame;
+  ByteBuffer picture;       // what a window would show: pitch * height bytes
+  HeadlessFrame frame;      // the counters of the last present (its pixels stay empty)
   std::string dump_folder;  // empty: no frame files
   int dumped = 0;           // frame files written so far
 };
@@ -33,26 +35,31 @@ HeadlessData* dataOf(ScreenState& screen) {
   return static_cast<HeadlessData*>(screen.presenter_data);
 }
 
-// The frame buffer as little-endian 16-bit values, whatever the host's byte order.
-void writeDump(const ScreenState& screen, HeadlessData& data) {
+// The frame buffer as little-endian 16-bit values, whatever the host's byte order. A frame that
+// cannot be written is reported once and ends the dumping: the screen's output has failed.
+void writeDump(ScreenState& screen, HeadlessData& data) {
   char name[32];
   const std::string path = data.dump_folder + "/" + headlessDumpName(data.dumped++, name);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return;
-  std::vector<uint8_t> bytes(screen.pixels.size());
-  for (size_t k = 0; k + 1 < bytes.size(); k += 2) {
-    uint16_t pixel;
-    std::memcpy(&pixel, screen.pixels.data() + k, 2);
-    bytes[k] = static_cast<uint8_t>(pixel & 0xFF);
-    bytes[k + 1] = static_cast<uint8_t>(pixel >> 8);
+  ByteBuffer bytes;
+  std::string error = "cannot write " + path + ": out of memory";
+  if (bytes.allocate(screen.pixels.size())) {
+    uint8_t* out = bytes.data();
+    for (size_t k = 0; k + 1 < bytes.size(); k += 2) {
+      uint16_t pixel;
+      std::memcpy(&pixel, screen.pixels.data() + k, 2);
+      out[k] = static_cast<uint8_t>(pixel & 0xFF);
+      out[k + 1] = static_cast<uint8_t>(pixel >> 8);
+    }
+    if (writeOutputFile(path, bytes.data(), bytes.size(), &error)) return;
   }
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
+  std::fprintf(stderr, "Frame dump: %s\n", error.c_str());
+  data.dump_folder.clear();
+  screen.output_failed = true;
 }
 
 // Only whole 16-bit frames are dumped: the player marks every row of each frame it presents,
 // so each presented frame gives one file.
-void dumpIfWhole(const ScreenState& screen, HeadlessData& data, int first_row, int last_row) {
+void dumpIfWhole(ScreenState& screen, HeadlessData& data, int first_row, int last_row) {
   if (data.dump_folder.empty() || screen.bytes_per_pixel != 2) return;
   if (first_row == 0 && last_row == screen.height - 1) writeDump(screen, data);
 }
@@ -63,7 +70,7 @@ void presentToMemory(ScreenState& screen, int first_row, int last_row) {
   HeadlessFrame& frame = data->frame;
   size_t offset = static_cast<size_t>(first_row) * static_cast<size_t>(screen.pitch);
   size_t bytes = static_cast<size_t>(last_row - first_row + 1) * static_cast<size_t>(screen.pitch);
-  std::memcpy(frame.pixels.data() + offset, screen.pixels.data() + offset, bytes);
+  std::memcpy(data->picture.data() + offset, screen.pixels.data() + offset, bytes);
   frame.presents++;
   frame.first_row = first_row;
   frame.last_row = last_row;
@@ -97,7 +104,10 @@ bool headlessDesktopMode(DisplayMode* mode) {
 int openHeadless(ScreenState& screen) {
   if ((screen.flags & kScreenOpenGL) != 0) return 1;
   HeadlessData* data = new HeadlessData;
-  data->frame.pixels.assign(screen.pixels.size(), 0);
+  if (!data->picture.allocate(screen.pixels.size())) {
+    delete data;
+    return 1;
+  }
   const char* dump_folder = std::getenv("KESTRUNE_FRAME_DUMP");
   if (dump_folder != nullptr) data->dump_folder = dump_folder;
   screen.presenter_data = data;
@@ -129,7 +139,9 @@ bool headlessPresented(HeadlessFrame* frame) {
   ScreenState& screen = screenState();
   Guard guard(screen.lock);
   if (!screen.open || screen.presenter != &kHeadlessPresenter) return false;
-  *frame = dataOf(screen)->frame;
+  const HeadlessData& data = *dataOf(screen);
+  *frame = data.frame;
+  frame->pixels.assign(data.picture.data(), data.picture.data() + data.picture.size());
   return true;
 }
 

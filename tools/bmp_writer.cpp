@@ -109,6 +109,6 @@ void patchUint32(Bytes& bytes, size_t offset, uint32_t value) {
   patchUint16(bytes, offset + 2, static_cast<uint16_t>(value >> 16));
 }
 
-bool writeBmpFile(const std::string& path, const BmpPicture& picture) {
-  return writeFileBytes(path, bmpBytes(picture));
+bool writeBmpFile(const std::string& path, const BmpPicture& picture, std::string* error) {
+  return writeFileBytes(path, bmpBytes(picture), error);
 }

@@ -45,4 +45,4 @@ void patchUint16(Bytes& bytes, size_t offset, uint16_t value);
 void patchUint32(Bytes& bytes, size_t offset, uint32_t value);
 
 // Writes bmpBytes(picture) to the path; false when the file cannot be written.
-bool writeBmpFile(const std::string& path, const BmpPicture& picture);
+bool writeBmpFile(const std::string& path, const BmpPicture& picture, std::string* error = nullptr);

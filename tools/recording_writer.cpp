@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "runtime/files.h"
+
 static void putUint16(Bytes& bytes, uint16_t value) {
   bytes.push_back(static_cast<uint8_t>(value));
   bytes.push_back(static_cast<uint8_t>(value >> 8));
@@ -142,17 +144,19 @@ std::string partPath(const std::string& path_template, int index) {
   return path;
 }
 
-bool writeParts(const std::vector<Bytes>& parts, const std::string& path_template) {
+bool writeParts(const std::vector<Bytes>& parts, const std::string& path_template,
+                std::string* error) {
   for (size_t i = 0; i < parts.size(); ++i) {
-    if (!writeFileBytes(partPath(path_template, static_cast<int>(i)), parts[i])) return false;
+    if (!writeFileBytes(partPath(path_template, static_cast<int>(i)), parts[i], error)) {
+      return false;
+    }
   }
   return true;
 }
 
-bool writeFileBytes(const std::string& path, const Bytes& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written =
-      bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+bool writeFileBytes(const std::string& path, const Bytes& bytes, std::string* error) {
+  std::string reason;
+  if (writeOutputFile(path, bytes.data(), bytes.size(), &reason)) return true;
+  if (error != nullptr) *error = reason;
+  return false;
 }

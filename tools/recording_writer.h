@@ -52,6 +52,9 @@ std::vector<Bytes> splitIntoParts(const Bytes& stream, size_t part_length);
 
 // The template with its first "%i" replaced by the index; the template itself when it has none.
 std::string partPath(const std::string& path_template, int index);
-// Writes each part to partPath(template, its index). False when a file cannot be written.
-bool writeParts(const std::vector<Bytes>& parts, const std::string& path_template);
-bool writeFileBytes(const std::string& path, const Bytes& bytes);
+// Writes each part to partPath(template, its index). False when a file cannot be written, with
+// the reason in *error when it is given. Files are written whole or not at all, and only regular
+// files are written (a named pipe under the name is refused).
+bool writeParts(const std::vector<Bytes>& parts, const std::string& path_template,
+                std::string* error = nullptr);
+bool writeFileBytes(const std::string& path, const Bytes& bytes, std::string* error = nullptr);

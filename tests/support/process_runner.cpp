@@ -183,4 +183,12 @@ ProcessResult runProcess(const std::string& program, const ProcessOptions& optio
   return finishProcess(process);
 }
 
+ProcessResult runThroughShell(const std::string& setup, const std::string& program,
+                              ProcessOptions options) {
+  std::vector<std::string> arguments = {"-c", setup + "; exec \"$0\" \"$@\"", program};
+  arguments.insert(arguments.end(), options.arguments.begin(), options.arguments.end());
+  options.arguments = arguments;
+  return runProcess("/bin/sh", options);
+}
+
 #endif  // _WIN32

@@ -5,6 +5,20 @@
 #include <string>
 #include <vector>
 
+// Whether this build, and so the programs its tests run, uses AddressSanitizer: such a program
+// reserves terabytes of address space for its shadow memory, so limits on memory do not apply.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kProgramsUnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kProgramsUnderAddressSanitizer = true;
+#else
+constexpr bool kProgramsUnderAddressSanitizer = false;
+#endif
+#else
+constexpr bool kProgramsUnderAddressSanitizer = false;
+#endif
+
 struct ProcessOptions {
   std::vector<std::string> arguments;    // after the program's name
   std::vector<std::string> environment;  // "NAME=value" entries added to (or replacing) ours
@@ -49,3 +63,9 @@ ProcessResult finishProcess(RunningProcess& process);
 // Starts the program with `input` as its whole standard input (then closed) and waits for it.
 ProcessResult runProcess(const std::string& program, const ProcessOptions& options,
                          const std::string& input = "");
+
+// Runs the program with options.arguments through /bin/sh after the shell commands `setup`
+// (closing a descriptor, lowering a limit, redirecting output), which apply to the program alone.
+// Standard input is empty and closed unless `setup` changes it.
+ProcessResult runThroughShell(const std::string& setup, const std::string& program,
+                              ProcessOptions options);
