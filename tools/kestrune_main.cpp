@@ -1,8 +1,11 @@
 // The kestrune tool: inspects, dumps, renders and benchmarks recordings, and writes the demo.
 // Receives the command line; hands it to the subcommand it names and gives its exit code.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
+#include "runtime/process.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
 
@@ -19,7 +22,8 @@ constexpr const char* kUsage =
     "  demo OUTDIR   writes the demo recording and its texture dumps\n"
     "\n"
     "A recording path with \"%i\" names numbered part files. Paths are taken as given.\n"
-    "\"kestrune <command> --help\" describes a command.\n";
+    "\"kestrune <command> --help\" describes a command; \"kestrune --version\" gives the\n"
+    "version.\n";
 
 struct Command {
   const char* name;
@@ -31,20 +35,45 @@ constexpr Command kCommands[] = {
     {"bench", runBench}, {"demo", runDemo},
 };
 
+// Standard output is the tool's product: a write that failed (a full disk, a closed stream) fails
+// the command, after saying so.
+int finishStandardOutput(const char* command, int exit_code) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && std::ferror(stdout) == 0) return exit_code;
+  const int error_number = errno != 0 ? errno : EIO;
+  std::fprintf(stderr, "kestrune%s%s: cannot write standard output: %s\n", *command ? " " : "",
+               command, std::strerror(error_number));
+  return kExitFailed;
+}
+
+bool isOneOf(const char* arg, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    if (std::strcmp(arg, name) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  openStandardStreams();  // no file the tool opens may take the place of a closed stream
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return kExitUsage;
   }
-  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
-      std::strcmp(argv[1], "help") == 0) {
+  if (isOneOf(argv[1], {"--help", "-h", "help"})) {
     std::fputs(kUsage, stdout);
-    return kExitDone;
+    return finishStandardOutput("", kExitDone);
+  }
+  if (isOneOf(argv[1], {"--version", "-V", "version"})) {
+    std::printf("kestrune %s\n", KESTRUNE_VERSION);
+    return finishStandardOutput("", kExitDone);
   }
   for (const Command& command : kCommands) {
-    if (std::strcmp(argv[1], command.name) == 0) return command.run(argc - 2, argv + 2);
+    if (std::strcmp(argv[1], command.name) == 0) {
+      return finishStandardOutput(command.name, command.run(argc - 2, argv + 2));
+    }
   }
   std::fprintf(stderr, "kestrune: unknown command \"%s\"\n%s", argv[1], kUsage);
   return kExitUsage;

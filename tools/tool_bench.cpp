@@ -91,7 +91,7 @@ std::string readOptions(const ParsedArgs& args, BenchOptions* options) {
   options->recording = args.positional[0];
   if (const std::string* desktop = args.option("desktop")) {
     if (!parseDesktopSize(*desktop, &options->desktop)) {
-      return "bad desktop size \"" + *desktop + "\" (want WxH, each from 2 to 32768)";
+      return badDesktopSize(*desktop);
     }
   }
   if (const std::string* repeat = args.option("repeat")) {
@@ -118,7 +118,7 @@ bool benchRun(const BenchOptions& options, RunTimes* times) {
   times->filter = playback.filter_seconds;
   times->frames = playback.frames_met;
   times->triangles = played.triangles;
-  times->damaged = played.end == StreamStep::kExitNow;
+  times->damaged = played.end != StreamStep::kEnd;
   closeToolPlayback(playback);
   return true;
 }
@@ -128,10 +128,39 @@ double msPerFrame(double seconds, int64_t frames) {
   return frames > 0 ? 1000 * seconds / double(frames) : 0;
 }
 
-// The path as a JSON string: quotes, backslashes and control characters escaped.
+// The length of the well-formed UTF-8 sequence at text[at], 0 when the bytes there are not one
+// (a stray continuation byte, a sequence cut short, an overlong or surrogate form).
+size_t utf8Length(const std::string& text, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char lead = byte(0);
+  const size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+  }
+  if (lead == 0xE0 && byte(1) < 0xA0) return 0;   // overlong
+  if (lead == 0xED && byte(1) >= 0xA0) return 0;  // a surrogate
+  if (lead == 0xF0 && byte(1) < 0x90) return 0;   // overlong
+  if (lead == 0xF4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
+  return length;
+}
+
+// The path as a JSON string: quotes, backslashes and control characters escaped, and bytes that
+// are not UTF-8 (a file name may hold any bytes) replaced by U+FFFD, so that the JSON stays valid.
 std::string jsonString(const std::string& text) {
   std::string quoted = "\"";
-  for (const char c : text) {
+  for (size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    const size_t length = utf8Length(text, at);
+    if (length == 0) {
+      quoted += "\\ufffd";
+      ++at;
+      continue;
+    }
     if (c == '"' || c == '\\') {
       quoted += '\\';
       quoted += c;
@@ -140,8 +169,9 @@ std::string jsonString(const std::string& text) {
       std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
       quoted += escape;
     } else {
-      quoted += c;
+      quoted.append(text, at, length);
     }
+    at += length;
   }
   return quoted + "\"";
 }
@@ -209,6 +239,10 @@ int runBench(int argc, const char* const* argv) {
   }
   if (median.damaged) {
     std::fprintf(stderr, "kestrune bench: the recording ends in a damaged chunk\n");
+    return kExitFailed;
+  }
+  if (median.frames == 0) {
+    std::fprintf(stderr, "kestrune bench: the recording holds no frame\n");
     return kExitFailed;
   }
   return kExitDone;

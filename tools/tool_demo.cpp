@@ -179,8 +179,13 @@ std::string dumpName(uint64_t id) {
 }
 
 bool writeTextures(const std::filesystem::path& folder) {
-  return writeBmpFile((folder / dumpName(kCheckerId)).string(), checkerTexture()) &&
-         writeBmpFile((folder / dumpName(kStarId)).string(), starTexture());
+  std::string error;
+  if (writeBmpFile((folder / dumpName(kCheckerId)).string(), checkerTexture(), &error) &&
+      writeBmpFile((folder / dumpName(kStarId)).string(), starTexture(), &error)) {
+    return true;
+  }
+  std::fprintf(stderr, "kestrune demo: %s\n", error.c_str());
+  return false;
 }
 
 constexpr const char* kUsage = "usage: kestrune demo OUTDIR\n";
@@ -212,8 +217,9 @@ bool writeDemoStream(const std::filesystem::path& folder) {
   const Bytes stream = demoStream();
   const std::vector<Bytes> parts = splitIntoParts(stream, stream.size() * 2 / 5);
   const std::string path_template = (folder / "Recording_12_01_2013_13_41_13.%i.rec").string();
-  if (writeParts(parts, path_template)) return true;
-  std::fprintf(stderr, "kestrune demo: cannot write %s\n", path_template.c_str());
+  std::string error;
+  if (writeParts(parts, path_template, &error)) return true;
+  std::fprintf(stderr, "kestrune demo: %s\n", error.c_str());
   return false;
 }
 
@@ -232,14 +238,10 @@ int runDemo(int argc, const char* const* argv) {
         args.positional.empty() ? "no output folder given" : "more than one output folder given",
         kUsage);
   }
+  if (args.positional[0].empty()) return usageError("demo", "the output folder is empty", kUsage);
   const std::filesystem::path base(args.positional[0]);
   const std::filesystem::path stream = base / "Video" / "Stream";
   const std::filesystem::path textures = base / "Video" / "TexDump";
-  if (!makeFolders(stream, textures)) return kExitFailed;
-  if (!writeTextures(textures)) {
-    std::fprintf(stderr, "kestrune demo: cannot write the textures in %s\n",
-                 textures.string().c_str());
-    return kExitFailed;
-  }
+  if (!makeFolders(stream, textures) || !writeTextures(textures)) return kExitFailed;
   return writeDemoStream(stream) ? kExitDone : kExitFailed;
 }

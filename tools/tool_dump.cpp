@@ -40,8 +40,9 @@ constexpr const char* kUsage =
     "  --frames A-B   only frames A to B (both included); \"A-\" from A on, \"A\" frame A only\n"
     "\n"
     "A path with \"%i\" names numbered part files (0, 1, 2 ...). Paths are taken from the\n"
-    "current directory. Exit code 0 when the recording was read, 1 when it cannot be opened or\n"
-    "is not a recording, 2 on bad usage.\n";
+    "current directory. Exit code 0 when the recording was read, 1 when it cannot be opened, is\n"
+    "not a recording, has no frame in the range asked for or standard output cannot be written,\n"
+    "2 on bad usage.\n";
 
 void printVertex(int k, const TriangleVertex& vertex) {
   const unsigned c = vertex.colour;
@@ -87,12 +88,17 @@ void printRecord(const ScanRecord& record) {
   std::printf("\n");
 }
 
-ScanHandlers dumpHandlers(const FrameRange& range) {
+// Prints the records in the range and counts them in *printed. A write that failed (a full disk)
+// stops the scan: the tool reports it when it ends.
+ScanHandlers dumpHandlers(const FrameRange& range, int64_t* printed) {
   ScanHandlers handlers;
-  handlers.record = [range](const ScanRecord& record) {
+  handlers.record = [range, printed](const ScanRecord& record) {
     if (record.frame > range.last) return false;  // frames only grow: nothing more to print
-    if (range.contains(record.frame)) printRecord(record);
-    return true;
+    if (range.contains(record.frame)) {
+      printRecord(record);
+      ++*printed;
+    }
+    return std::ferror(stdout) == 0;
   };
   // Record anomalies already have their own lines.
   handlers.anomaly = [](const Anomaly& anomaly) {
@@ -123,6 +129,13 @@ int runDump(int argc, const char* const* argv) {
                       kShortUsage);
   }
   const std::string& path = args.positional[0];
-  const ScanResult result = scanRecording(path, dumpHandlers(range));
-  return recordingOpened("dump", path, result) ? kExitDone : kExitFailed;
+  int64_t printed = 0;
+  const ScanResult result = scanRecording(path, dumpHandlers(range, &printed));
+  if (!recordingOpened("dump", path, result)) return kExitFailed;
+  if (frames != nullptr && printed == 0) {
+    std::fprintf(stderr, "kestrune dump: no frame in that range; the recording has %lld\n",
+                 static_cast<long long>(result.frames));
+    return kExitFailed;
+  }
+  return kExitDone;
 }

@@ -3,7 +3,6 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "renderer/zbuffer.h"
 
@@ -17,10 +16,16 @@ struct Rgb8 {
 };
 Rgb8 widenPixel(Pixel565 pixel);
 
-// width x height little-endian 16-bit values, rows top first. False when the file cannot be
-// written.
-bool writeRawFrame(const std::string& path, const std::vector<Pixel565>& pixels);
+// A window picture: width x height pixels, rows top first.
+struct FramePicture {
+  const Pixel565* pixels;
+  int32_t width;
+  int32_t height;
+};
 
-// An 8-bit RGB PNG through libpng. False when the file cannot be written.
-bool writePngFrame(const std::string& path, const std::vector<Pixel565>& pixels, int32_t width,
-                   int32_t height);
+// width x height little-endian 16-bit values, rows top first. The file is written whole or not
+// at all, and only as a regular file; false with the reason in *error when it cannot be written.
+bool writeRawFrame(const std::string& path, const FramePicture& picture, std::string* error);
+
+// An 8-bit RGB PNG through libpng, written as writeRawFrame writes.
+bool writePngFrame(const std::string& path, const FramePicture& picture, std::string* error);

@@ -14,6 +14,7 @@
 #include "runtime/text.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
+#include "tools/tool_playback.h"
 #include "tools/tool_scan.h"
 
 namespace {
@@ -32,11 +33,11 @@ constexpr const char* kUsage =
     "                            (\"missing\" when it cannot be opened), then any further part\n"
     "                            files that exist but are never read (\"not read\")\n"
     "  texture folder            the recording's folder followed by ../TexDump/\n"
-    "  texture N                 slots 1 to 32: \"empty\" for id 0, else the id, then "
-    "\"missing\",\n"
-    "                            or the dump's bits per pixel and width x height and whether the\n"
-    "                            player's loader gives it an image (\"loads\" / \"does not "
-    "load\")\n"
+    "  texture N                 each of slots 1 to 32 that names a texture: the id, then\n"
+    "                            \"missing\", or the dump's bits per pixel and width x height\n"
+    "                            and whether the player's loader gives it an image (\"loads\" /\n"
+    "                            \"does not load\")\n"
+    "  empty texture slots       the slots whose id is 0, as runs (\"3-5, 7, 9-32\"), or \"none\"\n"
     "  chunks, compressed bytes, decompressed bytes\n"
     "                            the chunks walked and their bytes before and after zlib\n"
     "  stream bytes read         chunk-stream bytes read (length fields included) of those the\n"
@@ -103,13 +104,6 @@ struct InfoFacts {
 
 int64_t& recordCount(InfoFacts& facts, RecordClass what) {
   return facts.records[static_cast<int>(what)];
-}
-
-// The recording's folder (ending in a separator, or empty) followed by ../TexDump/.
-std::string textureFolderOf(const std::string& path_template) {
-  const std::string part0 = partFileName(path_template, 0).name;
-  const size_t slash = part0.find_last_of('/');
-  return (slash == std::string::npos ? std::string() : part0.substr(0, slash + 1)) + "../TexDump/";
 }
 
 // The BMP fields the loader reads; false when the file cannot be opened.
@@ -238,10 +232,6 @@ void printParts(const InfoFacts& facts) {
 }
 
 void printTexture(int slot, uint64_t id, const TextureFacts& texture) {
-  if (texture.state == DumpState::kEmpty) {
-    std::printf("texture %d: empty\n", slot);
-    return;
-  }
   std::printf("texture %d: %s ", slot, hexText(id, 16).c_str());
   switch (texture.state) {
     case DumpState::kMissing:
@@ -256,12 +246,34 @@ void printTexture(int slot, uint64_t id, const TextureFacts& texture) {
   }
 }
 
+// The empty slots as runs, "3-5, 7, 9-32", or "none".
+std::string emptySlotRuns(const InfoFacts& facts) {
+  std::string runs;
+  for (int slot = 1; slot <= kTextureSlots;) {
+    if (facts.textures[slot - 1].state != DumpState::kEmpty) {
+      ++slot;
+      continue;
+    }
+    int last = slot;
+    while (last < kTextureSlots && facts.textures[last].state == DumpState::kEmpty) ++last;
+    if (!runs.empty()) runs += ", ";
+    runs += std::to_string(slot) + (last > slot ? "-" + std::to_string(last) : "");
+    slot = last + 1;
+  }
+  return runs.empty() ? "none" : runs;
+}
+
+// Each slot that names a texture, then the empty ones in one line.
 void printTextures(const RecordingHeader& header, const std::string& folder,
                    const InfoFacts& facts) {
   std::printf("texture folder: %s\n", folder.c_str());
   for (int slot = 1; slot <= kTextureSlots; ++slot) {
-    printTexture(slot, header.texture_ids[slot - 1], facts.textures[slot - 1]);
+    const TextureFacts& texture = facts.textures[slot - 1];
+    if (texture.state != DumpState::kEmpty) {
+      printTexture(slot, header.texture_ids[slot - 1], texture);
+    }
   }
+  std::printf("empty texture slots: %s\n", emptySlotRuns(facts).c_str());
 }
 
 void printCount(const char* name, int64_t value) {

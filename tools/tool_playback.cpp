@@ -14,6 +14,10 @@
 
 namespace {
 
+Pixel565* windowPixels(ToolPlayback& playback) {
+  return reinterpret_cast<Pixel565*>(playback.window.data());
+}
+
 // Every frame is filtered, also those outside the range: filtering leaves its pair averages in
 // the render buffer, and the next frame is drawn over them, exactly as in the player.
 PlaybackStep takeFrameMark(void* context, float) {
@@ -21,10 +25,12 @@ PlaybackStep takeFrameMark(void* context, float) {
   const int64_t index = playback.frames_met++;
   glFinish();  // the frame's drawing, which the drawing threads may still owe, is not filtering
   const double start = timerSeconds();
-  filterFrame(playback.target, playback.window.data());
+  filterFrame(playback.target, windowPixels(playback));
   playback.filter_seconds += timerSeconds() - start;
+  const FramePicture picture = {windowPixels(playback), playback.target.width,
+                                playback.target.height};
   if (playback.frames.contains(index) && playback.sink.take != nullptr &&
-      !playback.sink.take(playback.sink.context, index, playback.window)) {
+      !playback.sink.take(playback.sink.context, index, picture)) {
     playback.sink_failed = true;
     return PlaybackStep::kStop;
   }
@@ -68,9 +74,11 @@ bool openToolScreen(const char* command) {
   return true;
 }
 
-std::string textureFolderOf(const std::string& recording_path) {
-  const size_t slash = recording_path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : recording_path.substr(0, slash);
+std::string textureFolderOf(const std::string& path_template) {
+  // Part 0's real name: a "%i" in a folder's name belongs to that folder.
+  const std::string part0 = partFileName(path_template, 0).name;
+  const size_t slash = part0.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : part0.substr(0, slash);
   return folder + "/../TexDump/";
 }
 
@@ -83,10 +91,16 @@ bool openToolPlayback(const char* command, const std::string& path, const Deskto
     closeStream(playback->stream);
     return false;
   }
+  const size_t window_pixels =
+      static_cast<size_t>(playback->target.width) * static_cast<size_t>(playback->target.height);
+  if (!playback->window.allocate(window_pixels * sizeof(Pixel565))) {
+    std::fprintf(stderr, "kestrune %s: no memory for a %dx%d window picture\n", command,
+                 playback->target.width, playback->target.height);
+    closeRenderSurface(playback->target);
+    closeStream(playback->stream);
+    return false;
+  }
   rkSetRasterThreads(playback->threads);
-  playback->window.assign(
-      static_cast<size_t>(playback->target.width) * static_cast<size_t>(playback->target.height),
-      0);
   loadTexturesWith(playback->header, rendererTextureCalls(), playback->textures,
                    textureFolderOf(path));
   return true;

@@ -10,12 +10,14 @@
 #include "player/chunk_loop.h"
 #include "player/render_target.h"
 #include "player/texture_loader.h"
+#include "runtime/byte_buffer.h"
 #include "tools/tool_args.h"
+#include "tools/tool_frame_files.h"
 
 // Takes the filtered window picture of frame `index` (counted from 0 at the first frame mark);
 // false stops playback as failed.
 struct FrameSink {
-  bool (*take)(void* context, int64_t index, const std::vector<Pixel565>& window) = nullptr;
+  bool (*take)(void* context, int64_t index, const FramePicture& window) = nullptr;
   void* context = nullptr;
 };
 
@@ -25,8 +27,8 @@ struct ToolPlayback {
   RecordingHeader header;
   RenderTarget target;
   TextureTable textures;
-  std::vector<Pixel565> window;  // target.width x target.height, the filtered picture
-  FrameRange frames;             // frames handed to the sink; playback stops after the last
+  ByteBuffer window;  // target.width x target.height pixels, the filtered picture
+  FrameRange frames;  // frames handed to the sink; playback stops after the last
   FrameSink sink;
   int threads = 1;         // the renderer's drawing threads, set before opening
   int64_t frames_met = 0;  // frame marks met so far
@@ -40,9 +42,10 @@ struct ToolPlayback {
 // message.
 bool openToolScreen(const char* command);
 
-// The texture folder beside a recording: its folder, then "/../TexDump/", the place the player
-// finds textures relative to the demo recording.
-std::string textureFolderOf(const std::string& recording_path);
+// The texture folder beside a recording: the folder of its part 0 (the template's first "%i"
+// replaced by 0, as in every part name), then "/../TexDump/", the place the player finds
+// textures relative to the demo recording.
+std::string textureFolderOf(const std::string& path_template);
 
 // Opens part 0, checks the header, opens the render surface for the desktop and loads the
 // textures, as the player's start-up does, and has the renderer draw with playback->threads. False

@@ -81,7 +81,7 @@ std::string readOptions(const ParsedArgs& args, RenderOptions* options) {
   }
   if (const std::string* desktop = args.option("desktop")) {
     if (!parseDesktopSize(*desktop, &options->desktop)) {
-      return "bad desktop size \"" + *desktop + "\" (want WxH, each from 2 to 32768)";
+      return badDesktopSize(*desktop);
     }
   }
   if (const std::string* format = args.option("format")) {
@@ -104,14 +104,15 @@ void showProgress(RenderOutput& output, int64_t index, bool last) {
   std::fflush(stderr);
 }
 
-bool writeFrame(void* context, int64_t index, const std::vector<Pixel565>& window) {
+bool writeFrame(void* context, int64_t index, const FramePicture& window) {
   RenderOutput& output = *static_cast<RenderOutput*>(context);
   const std::string path = output.folder + "/" + frameFileName(index, output.png ? "png" : "raw");
-  const bool written = output.png ? writePngFrame(path, window, output.width, output.height)
-                                  : writeRawFrame(path, window);
+  std::string error;
+  const bool written =
+      output.png ? writePngFrame(path, window, &error) : writeRawFrame(path, window, &error);
   if (!written) {
     if (output.progress) std::fputc('\n', stderr);
-    std::fprintf(stderr, "kestrune render: cannot write %s\n", path.c_str());
+    std::fprintf(stderr, "kestrune render: %s\n", error.c_str());
     return false;
   }
   ++output.written;
@@ -132,10 +133,14 @@ int reportRender(const RenderOptions& options, const ToolPlayback& playback,
                  const PlayedRecording& played, RenderOutput& output) {
   if (playback.frames_met > 0) showProgress(output, playback.frames_met - 1, true);
   if (playback.sink_failed) return kExitFailed;
-  std::printf("%lld frames of %dx%d written to %s\n", static_cast<long long>(output.written),
-              output.width, output.height, options.out.c_str());
-  if (played.end == StreamStep::kExitNow) {
+  std::printf("%lld frame%s of %dx%d written to %s\n", static_cast<long long>(output.written),
+              output.written == 1 ? "" : "s", output.width, output.height, options.out.c_str());
+  if (played.end != StreamStep::kEnd) {
     std::fprintf(stderr, "kestrune render: the recording ends in a damaged chunk\n");
+    return kExitFailed;
+  }
+  if (playback.frames_met == 0) {
+    std::fprintf(stderr, "kestrune render: the recording holds no frame\n");
     return kExitFailed;
   }
   if (options.frames_given && output.written == 0) {

@@ -100,9 +100,13 @@ TEST_F(DumpTest, FramesOptionSelectsWholeFrames) {
   EXPECT_EQ(runTool({"dump", path, "--frames", "1-3"}).out, joinLines(2, 6));
   EXPECT_EQ(runTool({"dump", path, "--frames=4-"}).out, joinLines(6, 11));
   EXPECT_EQ(runTool({"dump", "--frames", "2", path}).out, joinLines(4, 5));
+  // As with render: a range past the last frame is a failure that says how many there are.
   const ProcessResult beyond = runTool({"dump", path, "--frames", "6-9"});
-  EXPECT_EQ(beyond.exit_code, 0);
+  EXPECT_EQ(beyond.exit_code, 1);
   EXPECT_EQ(beyond.out, "");
+  const std::string last_line = "kestrune dump: no frame in that range; the recording has 5\n";
+  ASSERT_GE(beyond.err.size(), last_line.size());
+  EXPECT_EQ(beyond.err.substr(beyond.err.size() - last_line.size()), last_line);
   // The scan stops after the last frame asked for, before the damaged length field.
   const ProcessResult first = runTool({"dump", path, "--frames", "0-1"});
   EXPECT_EQ(first.out, joinLines(0, 4));
