@@ -12,39 +12,44 @@ constexpr int kWaitForKey = -1;
 constexpr int kShortestSteppedSleep = 100;
 
 // Sleeps until a key event; returns at once when no key can come any more.
-void waitForKeyEvent() {
-  while (!keyboardClosed()) {
-    sleepMilliseconds(kCheckMilliseconds);
-    if (takeKeyEvent()) return;
+void waitForKeyEvent(const SleepServices& services) {
+  while (!services.keyboard_closed()) {
+    services.sleep(kCheckMilliseconds);
+    if (services.take_key_event()) return;
   }
 }
 
 // Sleeps in 50 ms steps while more than 50 ms remain, stopping at the first key event, then
 // sleeps what is left.
-void steppedSleep(int milliseconds) {
+void steppedSleep(const SleepServices& services, int milliseconds) {
   int left = milliseconds;
   while (left > kCheckMilliseconds) {
-    sleepMilliseconds(kCheckMilliseconds);
+    services.sleep(kCheckMilliseconds);
     left -= kCheckMilliseconds;
-    if (takeKeyEvent()) return;
+    if (services.take_key_event()) return;
   }
-  sleepMilliseconds(left);
+  services.sleep(left);
 }
 
 }  // namespace
 
-int sleepFor(int milliseconds, int mode) {
+int sleepForWith(const SleepServices& services, int milliseconds, int mode) {
   if (mode == 1) {
-    sleepMilliseconds(milliseconds);
+    if (milliseconds > 0) services.sleep(milliseconds);
     return 0;
   }
   if (mode != 0) return 1;
   if (milliseconds == kWaitForKey) {
-    waitForKeyEvent();
+    waitForKeyEvent(services);
   } else if (milliseconds >= kShortestSteppedSleep) {
-    steppedSleep(milliseconds);
+    steppedSleep(services, milliseconds);
   } else if (milliseconds >= 1) {
-    sleepMilliseconds(milliseconds);
+    services.sleep(milliseconds);
   }
   return 0;
+}
+
+int sleepFor(int milliseconds, int mode) {
+  static const SleepServices real = {sleepMilliseconds, takeKeyEvent, keyboardClosed};
+  return sleepForWith(real, milliseconds, mode);
 }

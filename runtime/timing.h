@@ -12,3 +12,14 @@ double timerSeconds();
 // plainly; other values return at once. Each check reads and clears the key-event flag.
 // 0 on success, 1 for any other mode.
 int sleepFor(int milliseconds, int mode);
+
+// What sleeping works through: the platform's sleep and the keyboard's key-event flag. sleepFor
+// uses the real ones; tests use substitutes that count the steps instead of waiting.
+struct SleepServices {
+  void (*sleep)(int milliseconds);
+  bool (*take_key_event)();   // reads and clears the key-event flag
+  bool (*keyboard_closed)();  // no key can come any more
+};
+
+// sleepFor through the given services.
+int sleepForWith(const SleepServices& services, int milliseconds, int mode);

@@ -47,9 +47,10 @@ TriangleRecord texturedTriangle(int frame, uint8_t blend_mode) {
 }
 
 // Frame k: a triangle over part of the picture that moves and changes colour, a textured one
-// (with its black texels left out on odd frames), and a mark at (k + 1) / 10 s: far enough
-// apart that the player drops no frame. The rest of the picture is never drawn after frame 0,
-// so it shows what the earlier filter passes left there.
+// (with its black texels left out on odd frames), and a mark at 10 (k + 1) s. The player takes
+// each of these as a long pause (one 230 ms sleep), so a frame would come late and be dropped
+// only if drawing it took about ten seconds. The rest of the picture is never drawn after frame
+// 0, so it shows what the earlier filter passes left there.
 Bytes movingFrame(int frame) {
   const uint16_t colour = static_cast<uint16_t>(0xF000 | (6 + frame) << 8 | (3 * frame) << 4 | 9);
   const uint8_t left = static_cast<uint8_t>(20 * frame);
@@ -57,7 +58,7 @@ Bytes movingFrame(int frame) {
       {triangleRecordBytes(plainTriangle(left, 0, static_cast<uint8_t>(left + 90), 30,
                                          static_cast<uint8_t>(left + 30), 180, colour)),
        triangleRecordBytes(texturedTriangle(frame, frame % 2 == 1 ? 1 : 0)),
-       frameMarkBytes(0.1f * static_cast<float>(frame + 1))});
+       frameMarkBytes(10.0f * static_cast<float>(frame + 1))});
 }
 
 uint16_t pixelAt(const std::string& raw, int x, int y) {
