@@ -7,6 +7,7 @@
 // Receives the fills' pixels and depth values; hands on nothing.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -171,9 +172,11 @@ std::string differences(const FillCanvas& canvas, const WideCase& c, Pixel565 co
       const uint16_t want_depth = inside ? 1024 : nearer ? kNearDepth : kFarDepth;
       if (pixels[x] == want_pixel && depth[x] == want_depth) continue;
       if (++count <= 4) {
-        found += "(" + std::to_string(x) + "," + std::to_string(y) + ") pixel " +
-                 std::to_string(pixels[x]) + " depth " + std::to_string(depth[x]) + ", want " +
-                 std::to_string(want_pixel) + " depth " + std::to_string(want_depth) + "\n";
+        char line[96];
+        std::snprintf(line, sizeof line, "(%d,%d) pixel %u depth %u, want %u depth %u\n", x, y,
+                      unsigned{pixels[x]}, unsigned{depth[x]}, unsigned{want_pixel},
+                      unsigned{want_depth});
+        found += line;
       }
     }
   }
