@@ -10,9 +10,11 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -107,19 +109,61 @@ SdlPresenterData* presenterData(ScreenState& screen) {
 
 // ---- SDL start and the desktop ----
 
-// Starts SDL's video on the calling thread; false when no display can be opened. The dummy and
-// offscreen drivers do not count: a window nobody sees would also never deliver a key.
-bool startSdlVideo() {
-  // Without any display named, SDL would only probe its backends and print their complaints.
-  if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr &&
-      std::getenv("SDL_VIDEODRIVER") == nullptr) {
-    return false;
+// The environment variables that name a display, and the SDL video driver that opens each.
+struct DisplayVariable {
+  const char* variable;
+  const char* driver;
+};
+constexpr DisplayVariable kDisplayVariables[] = {{"DISPLAY", "x11"},
+                                                 {"WAYLAND_DISPLAY", "wayland"}};
+
+const char* namedDisplay(const DisplayVariable& display) {
+  const char* value = std::getenv(display.variable);
+  return value != nullptr && *value != '\0' ? value : nullptr;  // an empty value names none
+}
+
+// The displays the environment names, as "DISPLAY=:1", "WAYLAND_DISPLAY=wayland-0" or both
+// joined by " and "; empty when it names none.
+std::string namedDisplays() {
+  std::string names;
+  for (const DisplayVariable& display : kDisplayVariables) {
+    const char* value = namedDisplay(display);
+    if (value == nullptr) continue;
+    if (!names.empty()) names += " and ";
+    names += std::string(display.variable) + "=" + value;
   }
+  return names;
+}
+
+// The drivers for the named displays, in SDL's list form ("x11,wayland"). Left to itself SDL
+// would go on to a driver that shows nothing when the named display does not open, and say
+// nothing about why.
+std::string namedDisplayDrivers() {
+  std::string drivers;
+  for (const DisplayVariable& display : kDisplayVariables) {
+    if (namedDisplay(display) == nullptr) continue;
+    if (!drivers.empty()) drivers += ",";
+    drivers += display.driver;
+  }
+  return drivers;
+}
+
+// Starts SDL's video on the calling thread; false when no display can be opened. The dummy and
+// offscreen drivers do not count: a window nobody sees would also never deliver a key. When SDL
+// cannot start, its reason goes to *reason (if given). SDL_VIDEODRIVER, when set, chooses the
+// driver as usual.
+bool startSdlVideo(std::string* reason = nullptr) {
+  std::string drivers = namedDisplayDrivers();
+  bool driver_chosen = std::getenv("SDL_VIDEODRIVER") != nullptr;
+  // Without any display named, SDL would only probe its backends and print their complaints.
+  if (drivers.empty() && !driver_chosen) return false;
+  if (!driver_chosen) SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
   // Ctrl+C must still end the program instead of becoming an SDL_QUIT event, and closing the
   // window is reported once, as a window event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (reason != nullptr) *reason = *SDL_GetError() != '\0' ? SDL_GetError() : "no reason given";
     SDL_Quit();
     return false;
   }
@@ -130,6 +174,18 @@ bool startSdlVideo() {
     return false;
   }
   return true;
+}
+
+// Says on standard error, once a process, that the screen goes on without a window although the
+// environment names a display, what failed and SDL's reason; the next presenter (no window) then
+// serves the screen. Quiet when no display is named: no window is then what was asked for.
+void reportNoWindow(const char* failure, const std::string& reason) {
+  static std::atomic<bool> said{false};
+  std::string names = namedDisplays();
+  if (names.empty() || said.exchange(true)) return;
+  std::fprintf(stderr, "Playing without a window: %s %s (%s)\n", failure, names.c_str(),
+               reason.c_str());
+  std::fflush(stderr);
 }
 
 // The first display's desktop mode. Depths are counted by the bytes a pixel takes from 24 bits
@@ -480,9 +536,21 @@ void handleWindowEvent(SdlPresenterData& data, const SDL_WindowEvent& event) {
   }
 }
 
-void pollEvents(ScreenState& screen) {
+// A key that goes down is held from its event on, before anything else sees the event: the
+// keyboard state read after the events would miss a press and release that come in one turn.
+// The next refresh then follows the keyboard state again, focused or not.
+void holdKeyOfEvent(SdlPresenterData& data, const SDL_Event& event) {
+  if (event.type != SDL_KEYDOWN || event.key.repeat != 0) return;
+  if (int code = findCode(kHeldScancodes, event.key.keysym.scancode)) {
+    setKeyHeld(code, true);
+    data.had_focus = true;
+  }
+}
+
+void pollEvents(ScreenState& screen, SdlPresenterData& data) {
   SDL_Event event;
   while (SDL_PollEvent(&event)) {
+    holdKeyOfEvent(data, event);
     SdlEventHook hook = eventHook().load();
     if (hook != nullptr && hook(screen, event)) continue;
     sdlDefaultEvent(screen, event);
@@ -506,7 +574,7 @@ void serviceWindow(ScreenState& screen, SdlPresenterData& data) {
   } else if (data.redraw) {
     sdlRenderPicture(screen);
   }
-  pollEvents(screen);
+  pollEvents(screen, data);
   refreshKeysHeld(data);
   applyMouseRequest(data);
 }
@@ -576,12 +644,15 @@ void reportStart(SdlPresenterData& data, StartState state) {
 // window is ready or has failed, so screen.window and screen.present are set before it goes on.
 void presenterThread(ScreenState* screen, SdlPresenterData* data) {
   data->thread_id = std::this_thread::get_id();
-  if (!startSdlVideo()) {
+  std::string reason;
+  if (!startSdlVideo(&reason)) {
+    if (!reason.empty()) reportNoWindow("cannot open the display", reason);
     reportStart(*data, StartState::kFailed);
     return;
   }
   recordDesktop();
   bool ready = createWindowParts(*screen, *data);
+  if (!ready) reportNoWindow("cannot make a window on the display", SDL_GetError());
   if (ready) {
     SDL_StartTextInput();
     screen->window = nativeHandle(data->parts.window);

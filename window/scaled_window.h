@@ -60,7 +60,8 @@ int openScaledScreen(int32_t width, int32_t height, int32_t depth, int32_t pages
 
 // Takes the open screen's window over (once per window), sets or clears the sizing border, sizes
 // and centres the window, redirects the presenter to the stretching paths and enters full screen
-// when startFullScreen asks for it. Width and height: above 0 a client size, 0 the desktop's,
+// when startFullScreen asks for it. On the native build the window always stays resizable: an X
+// window manager maximises only a window whose size may change. Width and height: above 0 a client size, 0 the desktop's,
 // below 0 derived from the other side through the screen's aspect ratio. Call again to re-size.
 void setupScaledWindow(int32_t width, int32_t height, int32_t keepAspect, int32_t resizable);
 

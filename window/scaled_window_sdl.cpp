@@ -11,6 +11,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "runtime/presenter_sdl.h"
 #include "runtime/screen.h"
@@ -26,12 +27,10 @@ using Guard = std::lock_guard<std::recursive_mutex>;
 // here, only the mark.
 constexpr uintptr_t kCreationHookArmed = 1;
 
-// The window keeps its own windowed placement while in full screen, as a Windows window keeps
-// its restore placement; these name the four values in its SDL window data.
-constexpr const char* kWindowedX = "kestrune.windowed.x";
-constexpr const char* kWindowedY = "kestrune.windowed.y";
-constexpr const char* kWindowedWidth = "kestrune.windowed.width";
-constexpr const char* kWindowedHeight = "kestrune.windowed.height";
+// How long the presenter thread waits for a window manager to answer a change of the window's
+// decorations or state. A window manager answers within milliseconds; only one that never
+// answers (or none at all where one was expected) makes the wait this long.
+constexpr Uint64 kWindowManagerPatience = 2000;  // milliseconds
 
 // The module's own events: calls made on the presenter thread for the caller's thread (as
 // SendMessageA delivers to the window's thread), and the full-screen toggle.
@@ -195,6 +194,50 @@ void redirectPresent(ScreenState& screen) {
   sdlRenderPicture(screen);
 }
 
+// ---- The window manager's frame ----
+
+// The frame a window manager draws around the client area, as SDL last heard of it (the
+// window manager's _NET_FRAME_EXTENTS under X); all 0 without a window manager.
+struct FrameSides {
+  int top = 0, left = 0, bottom = 0, right = 0;
+  bool operator==(const FrameSides&) const = default;
+  bool none() const { return *this == FrameSides{}; }
+};
+
+FrameSides frameOf(SDL_Window* window) {
+  FrameSides sides;
+  if (SDL_GetWindowBordersSize(window, &sides.top, &sides.left, &sides.bottom, &sides.right) != 0) {
+    return FrameSides{};
+  }
+  return sides;
+}
+
+// Reads the window system's events into SDL's queue (the presenter's loop handles them later)
+// until `done` holds; false when the window manager's patience ran out first.
+template <typename Condition>
+bool pumpUntil(Condition done) {
+  Uint64 deadline = SDL_GetTicks64() + kWindowManagerPatience;
+  for (;;) {
+    SDL_PumpEvents();
+    if (done()) return true;
+    if (SDL_GetTicks64() >= deadline) return false;
+    SDL_Delay(1);
+  }
+}
+
+// SDL places a window by its client area and turns that into a place for the frame with the
+// frame sides it knows; a window manager answers a change of decorations with new sides a little
+// later. A move made before they arrive lands off by the old frame, so the change is waited for.
+// `framed` is the frame the window has with decorations; none means nothing frames it, and
+// nothing is waited for.
+void setDecorated(SDL_Window* window, bool decorated, FrameSides framed) {
+  bool was_decorated = (SDL_GetWindowFlags(window) & SDL_WINDOW_BORDERLESS) == 0;
+  if (was_decorated == decorated) return;
+  SDL_SetWindowBordered(window, decorated ? SDL_TRUE : SDL_FALSE);
+  if (framed.none()) return;
+  pumpUntil([window, decorated, framed] { return (frameOf(window) == framed) == decorated; });
+}
+
 // ---- Full screen ----
 
 SDL_Rect displayBounds(SDL_Window* window) {
@@ -204,34 +247,39 @@ SDL_Rect displayBounds(SDL_Window* window) {
   return bounds;
 }
 
-void keepValue(SDL_Window* window, const char* name, int value) {
-  SDL_SetWindowData(window, name,
-                    reinterpret_cast<void*>(static_cast<uintptr_t>(static_cast<uint32_t>(value))));
+// The windowed placement full screen returns to, as a Windows window keeps its restore
+// placement. Presenter thread only; there is one screen window at a time.
+struct WindowedPlacement {
+  SDL_Rect client{0, 0, 0, 0};
+  FrameSides frame;
+  bool maximised = false;
+};
+
+WindowedPlacement& windowedPlacement() {
+  static WindowedPlacement kept;
+  return kept;
 }
 
-int keptValue(SDL_Window* window, const char* name) {
-  auto kept = reinterpret_cast<uintptr_t>(SDL_GetWindowData(window, name));
-  return static_cast<int32_t>(static_cast<uint32_t>(kept));
-}
-
+// A maximised window stays maximised: the window manager keeps the placement a restore goes
+// back to, and it fits a maximised window to the screen again when its decorations come and go.
 void keepWindowedPlacement(SDL_Window* window) {
-  int x = 0, y = 0, width = 0, height = 0;
-  SDL_GetWindowPosition(window, &x, &y);
-  SDL_GetWindowSize(window, &width, &height);
-  keepValue(window, kWindowedX, x);
-  keepValue(window, kWindowedY, y);
-  keepValue(window, kWindowedWidth, width);
-  keepValue(window, kWindowedHeight, height);
+  WindowedPlacement& kept = windowedPlacement();
+  kept.maximised = (SDL_GetWindowFlags(window) & SDL_WINDOW_MAXIMIZED) != 0;
+  SDL_GetWindowPosition(window, &kept.client.x, &kept.client.y);
+  SDL_GetWindowSize(window, &kept.client.w, &kept.client.h);
+  kept.frame = frameOf(window);
 }
 
 void restoreWindowedPlacement(SDL_Window* window) {
-  int width = keptValue(window, kWindowedWidth);
-  int height = keptValue(window, kWindowedHeight);
-  if (width > 0 && height > 0) SDL_SetWindowSize(window, width, height);
-  SDL_SetWindowPosition(window, keptValue(window, kWindowedX), keptValue(window, kWindowedY));
+  const WindowedPlacement& kept = windowedPlacement();
+  if (kept.maximised) return;
+  if (kept.client.w > 0 && kept.client.h > 0)
+    SDL_SetWindowSize(window, kept.client.w, kept.client.h);
+  SDL_SetWindowPosition(window, kept.client.x, kept.client.y);
 }
 
-// The margins are set before the window changes, so that the sizes it reports already use them.
+// A borderless window over the display. The margins are set before the window changes, so that
+// the sizes it reports already use them.
 void enterFullScreen(SDL_Window* window) {
   ScaledWindowState& state = scaledWindowState();
   state.fullScreen = true;
@@ -247,8 +295,7 @@ void enterFullScreen(SDL_Window* window) {
   state.marginY = margins.y;
   state.savedStyle = SDL_GetWindowFlags(window) | SDL_WINDOW_SHOWN;
   keepWindowedPlacement(window);
-  SDL_SetWindowBordered(window, SDL_FALSE);  // a borderless popup covering the display
-  SDL_SetWindowResizable(window, SDL_FALSE);
+  setDecorated(window, false, windowedPlacement().frame);
   SDL_SetWindowPosition(window, display.x, display.y);
   SDL_SetWindowSize(window, display.w, display.h);
   SDL_SetWindowAlwaysOnTop(window, SDL_TRUE);
@@ -260,11 +307,10 @@ void leaveFullScreen(SDL_Window* window) {
   state.marginX = 0;
   state.marginY = 0;
   uint32_t style = state.savedStyle;
-  SDL_SetWindowBordered(window, (style & SDL_WINDOW_BORDERLESS) != 0 ? SDL_FALSE : SDL_TRUE);
-  SDL_SetWindowResizable(window, (style & SDL_WINDOW_RESIZABLE) != 0 ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowAlwaysOnTop(window, SDL_FALSE);
+  setDecorated(window, (style & SDL_WINDOW_BORDERLESS) == 0, windowedPlacement().frame);
   restoreWindowedPlacement(window);
   state.savedStyle = 0;
-  SDL_SetWindowAlwaysOnTop(window, SDL_FALSE);
 }
 
 // The savedStyle field decides the direction.
@@ -404,13 +450,16 @@ struct SetupRequest {
   int32_t width;
   int32_t height;
   int32_t keep_aspect;
-  int32_t resizable;
 };
 
-void applyStyle(SDL_Window* window, bool resizable) {
+// Under X a window manager offers resizing and maximising only to a window whose size hints let
+// its size change; there is no maximisable window of fixed size as on Windows. The window is
+// therefore made resizable whatever the set-up asks: maximising and resizing must stretch the
+// picture. (The sizing border the request is about is the window manager's to draw.)
+void applyStyle(SDL_Window* window) {
   ScaledWindowState& state = scaledWindowState();
   state.styleGuard = true;
-  SDL_SetWindowResizable(window, resizable ? SDL_TRUE : SDL_FALSE);
+  SDL_SetWindowResizable(window, SDL_TRUE);
   state.styleGuard = false;
 }
 
@@ -419,27 +468,59 @@ void applyStyle(SDL_Window* window, bool resizable) {
 void placeWindow(SDL_Window* window, const SetupRequest& request) {
   ScaledWindowState& state = scaledWindowState();
   SDL_Rect desktop = displayBounds(window);
-  int top = 0, left = 0, bottom = 0, right = 0;
-  if (SDL_GetWindowBordersSize(window, &top, &left, &bottom, &right) != 0) {
-    top = left = bottom = right = 0;
-  }
+  FrameSides frame = frameOf(window);
   PlacementInputs in{.width = request.width,
                      .height = request.height,
                      .mode_width = state.modeWidth,
                      .mode_height = state.modeHeight,
                      .desktop_width = desktop.w,
                      .desktop_height = desktop.h,
-                     .frame_width = left + right,
-                     .frame_height = top + bottom};
+                     .frame_width = frame.left + frame.right,
+                     .frame_height = frame.top + frame.bottom};
   WindowPlacement placement = outerPlacement(in);
   if (placement.flags == kPlaceTopmost) SDL_SetWindowAlwaysOnTop(window, SDL_TRUE);
   int client_width = placement.width - in.frame_width;
   int client_height = placement.height - in.frame_height;
   if (client_width > 0 && client_height > 0) {  // SDL refuses empty and negative sizes
     SDL_SetWindowSize(window, client_width, client_height);
-    SDL_SetWindowPosition(window, desktop.x + placement.x + left, desktop.y + placement.y + top);
+    SDL_SetWindowPosition(window, desktop.x + placement.x + frame.left,
+                          desktop.y + placement.y + frame.top);
   }
-  SDL_ShowWindow(window);
+}
+
+// True when an exposure of the window waits in SDL's queue: the window system has made it
+// viewable, and what is drawn from now on reaches the screen.
+bool exposurePending(SDL_Window* window) {
+  int count = SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  if (count <= 0) return false;
+  std::vector<SDL_Event> events(static_cast<size_t>(count));
+  count = SDL_PeepEvents(events.data(), count, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+  Uint32 id = SDL_GetWindowID(window);
+  for (int i = 0; i < count; ++i) {
+    const SDL_WindowEvent& event = events[static_cast<size_t>(i)].window;
+    if (event.windowID == id && event.event == SDL_WINDOWEVENT_EXPOSED) return true;
+  }
+  return false;
+}
+
+// A hidden window has no frame yet: a window manager frames it when it is shown, and names the
+// frame's sides before it maps the client, so they are among the events read after the map. A
+// window that was hidden is placed without a frame, shown, and placed once more when a frame
+// came, now centred with it.
+//
+// The map SDL waits for is the client's own. Under a window manager the client becomes viewable
+// only with its frame, which the window manager maps in its own time; a picture drawn before
+// that is lost, and the window would stay empty until something draws again. The set-up's first
+// picture therefore waits until the window system has exposed the window.
+void showAndPlace(SDL_Window* window, const SetupRequest& request) {
+  bool hidden = (SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN) == 0;
+  if (hidden) {
+    placeWindow(window, request);
+    SDL_ShowWindow(window);
+  }
+  SDL_PumpEvents();
+  if (!hidden || !frameOf(window).none()) placeWindow(window, request);
+  if (hidden) pumpUntil([window] { return exposurePending(window); });
 }
 
 // A new set-up is windowed as far as the record goes, even from full screen (no style is
@@ -453,10 +534,10 @@ void startWindowed(int32_t keep_aspect) {
 }
 
 void setupOnPresenter(ScreenState& screen, SDL_Window* window, const SetupRequest& request) {
-  applyStyle(window, request.resizable != 0);
+  applyStyle(window);
   startWindowed(request.keep_aspect);
   redirectPresent(screen);
-  placeWindow(window, request);
+  showAndPlace(window, request);
   recordClientSize(window);
   drawStretched(screen);
 }
@@ -559,7 +640,8 @@ void setupScaledWindow(int32_t width, int32_t height, int32_t keepAspect, int32_
     state.window = handle;
     installEventHook();
   }
-  SetupRequest request{width, height, keepAspect, resizable};
+  (void)resizable;  // the window is resizable either way: see applyStyle
+  SetupRequest request{width, height, keepAspect};
   callOnPresenter([&request](ScreenState& screen, SDL_Window* window) {
     setupOnPresenter(screen, window, request);
   });

@@ -2,19 +2,11 @@
 // manager): set-up sizes and places the window, resizing and maximizing stretch the picture,
 // Alt+Enter letterboxes it, and mouse and cursor positions go through the X server.
 
-// clang-format off
-// gtest before Xlib, which defines None and Bool as macros that gtest uses as names.
-#include <gtest/gtest.h>
-#include <SDL.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-// clang-format on
-
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/keyboard.h"
@@ -22,110 +14,39 @@
 #include "runtime/screen.h"
 #include "runtime/screen_state.h"
 #include "tests/support/runtime_state.h"
+#include "tests/window_sdl/x_window_probe.h"
 #include "window/geometry.h"
 #include "window/scaled_window.h"
 
 namespace {
 
 const bool kXlibThreaded = XInitThreads() != 0;
-constexpr double kPatience = 10.0;  // seconds; only a failing test waits this long
-
-// The screen is 320 x 240 in eight 80 x 120 blocks, four across and two down, each a 5-6-5
-// colour whose 8-bit widening is exact.
-constexpr uint16_t kBlockPixels[8] = {0xF800, 0x07E0, 0x001F, 0xFFFF,
-                                      0x0000, 0x1234, 0x8410, 0xACA9};
-constexpr uint32_t kBlockShown[8] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF,
-                                     0x000000, 0x1045A5, 0x848284, 0xAD964A};
-
-// X errors (reading a window that is not all on the screen, say) fail the test, not the process.
-int failOnXError(Display*, XErrorEvent* error) {
-  ADD_FAILURE() << "X error " << static_cast<int>(error->error_code) << " on request "
-                << static_cast<int>(error->request_code);
-  return 0;
-}
-
-Display* testDisplay() {
-  static Display* const display = [] {
-    Display* opened = nullptr;
-    waitUntil([&opened] { return (opened = XOpenDisplay(nullptr)) != nullptr; }, kPatience);
-    XSetErrorHandler(failOnXError);
-    return opened;
-  }();
-  return display;
-}
-
-Window screenWindow() { return static_cast<Window>(windowHandle()); }
-
-XWindowAttributes windowAttributes() {
-  XWindowAttributes attributes{};
-  XGetWindowAttributes(testDisplay(), screenWindow(), &attributes);
-  return attributes;
-}
 
 bool windowIs(int x, int y, int width, int height) {
-  XWindowAttributes a = windowAttributes();
-  return a.map_state == IsViewable && a.x == x && a.y == y && a.width == width &&
-         a.height == height;
-}
-
-// The window's pixels as 0xRRGGBB, rows top first.
-std::vector<uint32_t> windowPixels(int width, int height) {
-  std::vector<uint32_t> pixels;
-  XImage* image = XGetImage(testDisplay(), screenWindow(), 0, 0, width, height, AllPlanes, ZPixmap);
-  if (image == nullptr) return pixels;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-  }
-  XDestroyImage(image);
-  return pixels;
+  return clientOnRoot() == XRect{x, y, width, height};
 }
 
 // The blocks stretched to block_width x block_height each, from (left, top); the border colour
 // (0xRRGGBB) everywhere else in a window of the given size.
-std::vector<uint32_t> stretchedBlocks(int width, int height, int left, int top, int block_width,
-                                      int block_height, uint32_t border) {
-  std::vector<uint32_t> picture;
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      int column = x - left;
-      int row = y - top;
-      bool inside = column >= 0 && row >= 0 && column < 4 * block_width && row < 2 * block_height;
-      picture.push_back(inside ? kBlockShown[row / block_height * 4 + column / block_width]
-                               : border);
-    }
-  }
-  return picture;
+ExpectedPicture blocksIn(int width, int height, int left, int top, int block_width,
+                         int block_height, uint32_t border) {
+  return stretchedBlocks(width, height, XRect{left, top, 4 * block_width, 2 * block_height},
+                         border);
 }
 
-void expectWindowShows(int width, int height, const std::vector<uint32_t>& wanted) {
-  size_t differing = 0;
-  bool shown = waitUntil(
+// The window's client area, once it has the picture's size, shows `wanted` at its place on the
+// root.
+void expectWindowShows(const ExpectedPicture& wanted) {
+  XRect client;
+  ASSERT_TRUE(waitUntil(
       [&] {
-        std::vector<uint32_t> seen = windowPixels(width, height);
-        differing = seen.size() != wanted.size() ? wanted.size() : 0;
-        for (size_t i = 0; differing == 0 && i < seen.size(); ++i) {
-          if (seen[i] != wanted[i]) differing = i + 1;
-        }
-        return differing == 0;
+        client = clientOnRoot();
+        return client.width == wanted.width && client.height == wanted.height;
       },
-      kPatience);
-  EXPECT_TRUE(shown) << "first difference at pixel " << differing - 1 << " of " << width << " x "
-                     << height;
+      kPatience))
+      << "the client area is " << client;
+  expectRootShows(client, wanted);
 }
-
-void pushEvent(SDL_Event event) { ASSERT_EQ(SDL_PushEvent(&event), 1) << SDL_GetError(); }
-
-SDL_Event keyDown(SDL_Scancode scancode, SDL_Keycode sym, Uint16 mod) {
-  SDL_Event event{};
-  event.type = SDL_KEYDOWN;
-  event.key.state = SDL_PRESSED;
-  event.key.keysym.scancode = scancode;
-  event.key.keysym.sym = sym;
-  event.key.keysym.mod = mod;
-  return event;
-}
-
-const SDL_Event kAltEnter = keyDown(SDL_SCANCODE_RETURN, SDLK_RETURN, KMOD_LALT);
 
 // Stands for the screen service's own handling below the module: records mouse positions.
 std::atomic<int32_t> seenMouseX{-1};
@@ -148,20 +69,16 @@ void warpInWindow(int x, int y) {
   XFlush(testDisplay());
 }
 
-// The largest width the window asks the window manager for: its width unless it is resizable.
-int largestWidth() {
-  XSizeHints hints{};
-  long supplied = 0;
-  XGetWMNormalHints(testDisplay(), screenWindow(), &hints, &supplied);
-  return hints.max_width;
-}
-
 // A window that may be resized carries no maximum size, or one above its minimum.
 bool resizable() {
-  XSizeHints hints{};
-  long supplied = 0;
-  XGetWMNormalHints(testDisplay(), screenWindow(), &hints, &supplied);
+  XSizeHints hints = sizeHints();
   return (hints.flags & PMaxSize) == 0 || hints.max_width > hints.min_width;
+}
+
+bool viewable() {
+  XWindowAttributes attributes{};
+  XGetWindowAttributes(testDisplay(), screenWindow(), &attributes);
+  return attributes.map_state == IsViewable;
 }
 
 // The pointer relative to the window, or the root when in_root is set.
@@ -173,22 +90,6 @@ std::pair<int, int> pointerAt(bool in_root) {
   return in_root ? std::pair{root_x, root_y} : std::pair{x, y};
 }
 
-void resetModule() {
-  ScaledWindowState& state = scaledWindowState();
-  state.window = 0;
-  state.screenProc = 0;
-  state.clientWidth = state.clientHeight = 0;
-  state.modeWidth = state.modeHeight = 0;
-  state.marginX = state.marginY = 0;
-  state.keepAspect = 0;
-  state.savedStyle = 0;
-  state.fullScreen = state.styleGuard = state.openedWithHook = false;
-  state.options = 0;
-  state.borderColour = 0;
-  state.hookResume = 0;
-  std::memset(state.activePresenter, 0, sizeof state.activePresenter);
-}
-
 class ScaledWindowSdlTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -197,7 +98,7 @@ class ScaledWindowSdlTest : public ::testing::Test {
     setEnvironment("SDL_VIDEODRIVER", nullptr);
     ASSERT_NE(testDisplay(), nullptr) << "no X server: run under xvfb-run";
     setPreferredPresenter("sdl");
-    resetModule();
+    resetScaledWindowModule();
     seenMouseX = seenMouseY = seenButtonX = -1;
   }
   void TearDown() override {
@@ -205,70 +106,68 @@ class ScaledWindowSdlTest : public ::testing::Test {
     setSdlEventHook(nullptr);
     XUngrabPointer(testDisplay(), CurrentTime);
     resetRuntimeState();
-    resetModule();
+    resetScaledWindowModule();
   }
 
   // Opens the 320 x 240 screen with its blocks drawn and waits until its window is viewable. A
   // window made while the creation hook is armed starts hidden: set-up shows it.
   void openBlocks(int32_t flags) {
     const bool armed = scaledWindowState().hookResume != 0;
-    ASSERT_EQ(openScaledScreen(320, 240, 16, 1, flags, 0), 0);
+    ASSERT_EQ(openScaledScreen(kBlocksWidth, kBlocksHeight, 16, 1, flags, 0), 0);
     ASSERT_STREQ(scaledWindowState().activePresenter, "SDL");
-    lockScreen();
-    auto* pixels = static_cast<uint16_t*>(screenPixels());
-    for (int y = 0; y < 240; ++y) {
-      for (int x = 0; x < 320; ++x) pixels[y * 320 + x] = kBlockPixels[y / 120 * 4 + x / 80];
-    }
-    unlockScreen(0, -1);
+    drawBlocks();
     if (armed) {
-      EXPECT_NE(windowAttributes().map_state, IsViewable);
+      EXPECT_FALSE(viewable());
       return;
     }
-    ASSERT_TRUE(waitUntil([] { return windowAttributes().map_state == IsViewable; }, kPatience));
+    ASSERT_TRUE(waitUntil(viewable, kPatience));
   }
 };
 
 // The player's sequence on a 1280 x 1024 desktop: arm the hook, open at half the desktop, set up
-// with keepAspect 1 and resizable 0.
-TEST_F(ScaledWindowSdlTest, PlayersCallGivesHalfTheDesktopCentredAndFixed) {
+// with keepAspect 1 and resizable 0. Without a window manager nothing frames the window; it stays
+// resizable, as a window manager would only let a resizable window be maximised.
+TEST_F(ScaledWindowSdlTest, PlayersCallGivesHalfTheDesktopCentredAndResizable) {
   hookCreation(0);
   ASSERT_EQ(openScaledScreen(640, 512, 16, 1, 0, 0), 0);
   EXPECT_EQ(scaledWindowState().hookResume, 0u);  // one-shot
   EXPECT_TRUE(scaledWindowState().openedWithHook);
   EXPECT_TRUE(resizable());  // the hook's edit: resizable, and hidden until set-up
-  EXPECT_NE(windowAttributes().map_state, IsViewable);
+  EXPECT_FALSE(viewable());
   setupScaledWindow(640, 512, 1, 0);
-  EXPECT_TRUE(waitUntil([] { return windowAttributes().map_state == IsViewable; }, kPatience));
+  EXPECT_TRUE(waitUntil(viewable, kPatience));
   // (1280 - 640) / 2, (1024 - 512) / 2; no window manager, so no frame.
   EXPECT_TRUE(waitUntil([] { return windowIs(320, 256, 640, 512); }, kPatience));
   EXPECT_EQ(scaledWindowState().clientWidth, 640);
   EXPECT_EQ(scaledWindowState().clientHeight, 512);
-  EXPECT_TRUE(waitUntil([] { return largestWidth() == 640; }, kPatience));  // fixed again
+  EXPECT_TRUE(resizable());
 
-  closeScreen();  // the next window is the presenter's own again
+  closeScreen();  // the next window is the presenter's own again: fixed at the screen's size
   ASSERT_EQ(openScaledScreen(640, 512, 16, 1, 0, 0), 0);
-  EXPECT_EQ(largestWidth(), 640);
+  EXPECT_FALSE(resizable());
+  EXPECT_EQ(sizeHints().max_width, 640);
 }
 
 // Resized from outside (as a window manager would), the 80 x 120 blocks become 240 x 300.
 TEST_F(ScaledWindowSdlTest, ResizedWindowStretchesThePicture) {
   openBlocks(0);
   setupScaledWindow(320, 240, 1, 1);
-  expectWindowShows(320, 240, stretchedBlocks(320, 240, 0, 0, 80, 120, 0));
+  expectWindowShows(blocksIn(320, 240, 0, 0, 80, 120, 0));
   XMoveResizeWindow(testDisplay(), screenWindow(), 0, 0, 960, 600);  // all of it on the screen
   XFlush(testDisplay());
   ASSERT_TRUE(waitUntil([] { return scaledWindowState().clientWidth == 960; }, kPatience));
   EXPECT_EQ(scaledWindowState().clientHeight, 600);
-  expectWindowShows(960, 600, stretchedBlocks(960, 600, 0, 0, 240, 300, 0));
+  expectWindowShows(blocksIn(960, 600, 0, 0, 240, 300, 0));
 
   // New frames go through the stretching present: the lower blocks turned cyan fill rows 300 on.
   lockScreen();
   auto* pixels = static_cast<uint16_t*>(screenPixels());
   std::fill(pixels + 120 * 320, pixels + 240 * 320, uint16_t{0x07FF});
   unlockScreen(120, 239);
-  std::vector<uint32_t> wanted = stretchedBlocks(960, 600, 0, 0, 240, 300, 0);
-  std::fill(wanted.begin() + 300 * 960, wanted.end(), 0x00FFFFu);
-  expectWindowShows(960, 600, wanted);
+  ExpectedPicture wanted = blocksIn(960, 600, 0, 0, 240, 300, 0);
+  std::fill(wanted.first.begin() + 300 * 960, wanted.first.end(), 0x00FFFFu);
+  std::fill(wanted.second.begin() + 300 * 960, wanted.second.end(), 0x00FFFFu);
+  expectWindowShows(wanted);
 }
 
 // Size 0 x 0 is the desktop: the window covers it, blocks 320 x 512.
@@ -276,7 +175,7 @@ TEST_F(ScaledWindowSdlTest, DesktopSizedWindowStretchesThePicture) {
   openBlocks(0);
   setupScaledWindow(0, 0, 1, 1);
   ASSERT_TRUE(waitUntil([] { return windowIs(0, 0, 1280, 1024); }, kPatience));
-  expectWindowShows(1280, 1024, stretchedBlocks(1280, 1024, 0, 0, 320, 512, 0));
+  expectWindowShows(blocksIn(1280, 1024, 0, 0, 320, 512, 0));
 }
 
 // 320 x 240 on 1280 x 1024: fitWidth 1365 > 1280, fitHeight 960, marginY 32; the blocks become
@@ -285,21 +184,21 @@ TEST_F(ScaledWindowSdlTest, AltEnterLetterboxesInTheBorderColourAndBack) {
   openBlocks(0);
   setupScaledWindow(320, 240, 1, 0);
   setBorderColour(0x12, 0x34, 0x156);
-  pushEvent(kAltEnter);
+  pushSdlEvent(kAltEnter);
   ASSERT_TRUE(waitUntil([] { return windowIs(0, 0, 1280, 1024); }, kPatience));
   EXPECT_TRUE(scaledWindowState().fullScreen);
   EXPECT_EQ(scaledWindowState().marginX, 0);
   EXPECT_EQ(scaledWindowState().marginY, 32);
-  expectWindowShows(1280, 1024, stretchedBlocks(1280, 1024, 0, 32, 320, 480, 0x123456));
+  expectWindowShows(blocksIn(1280, 1024, 0, 32, 320, 480, 0x123456));
   setBorderColour(255, 128, 0);  // the margins are repainted at once
-  expectWindowShows(1280, 1024, stretchedBlocks(1280, 1024, 0, 32, 320, 480, 0xFF8000));
+  expectWindowShows(blocksIn(1280, 1024, 0, 32, 320, 480, 0xFF8000));
 
-  pushEvent(kAltEnter);
+  pushSdlEvent(kAltEnter);
   ASSERT_TRUE(waitUntil([] { return windowIs(480, 392, 320, 240); }, kPatience));
   EXPECT_FALSE(scaledWindowState().fullScreen);
   EXPECT_EQ(scaledWindowState().marginY, 0);
   EXPECT_EQ(scaledWindowState().savedStyle, 0u);
-  expectWindowShows(320, 240, stretchedBlocks(320, 240, 0, 0, 80, 120, 0));
+  expectWindowShows(blocksIn(320, 240, 0, 0, 80, 120, 0));
 }
 
 TEST_F(ScaledWindowSdlTest, StartFullScreenOptionEndsSetUpInFullScreen) {
@@ -317,8 +216,8 @@ TEST_F(ScaledWindowSdlTest, NoToggleOptionKeepsTheWindowAndPassesOtherAltKeys) {
   hookCreation(0);
   openBlocks(noFullScreenToggle);
   setupScaledWindow(320, 240, 1, 0);
-  pushEvent(kAltEnter);
-  pushEvent(keyDown(SDL_SCANCODE_F1, SDLK_F1, KMOD_LALT));
+  pushSdlEvent(kAltEnter);
+  pushSdlEvent(keyDown(SDL_SCANCODE_F1, SDLK_F1, KMOD_LALT));
   std::string key;
   ASSERT_TRUE(waitUntil([&] { return !(key = readKey()).empty(); }, kPatience));
   EXPECT_EQ(key, "\xFF\x3B");
@@ -338,7 +237,7 @@ TEST_F(ScaledWindowSdlTest, MousePositionsReachTheScreenInScreenPixels) {
   warpInWindow(101, 51);
   EXPECT_TRUE(waitUntil([] { return mouseSeenAt(50, 25); }, kPatience));
 
-  pushEvent(kAltEnter);
+  pushSdlEvent(kAltEnter);
   ASSERT_TRUE(waitUntil([] { return windowIs(0, 0, 1280, 1024); }, kPatience));
   warpInWindow(1279, 991);  // client (1279, 959): 1279 / 4 = 319.75, 959 / 4 = 239.75
   EXPECT_TRUE(waitUntil([] { return mouseSeenAt(319, 239); }, kPatience));
@@ -349,7 +248,7 @@ TEST_F(ScaledWindowSdlTest, MousePositionsReachTheScreenInScreenPixels) {
   press.button.button = SDL_BUTTON_LEFT;
   press.button.x = 402;  // client 402 / 4 = 100.5
   press.button.y = 500;
-  pushEvent(press);
+  pushSdlEvent(press);
   EXPECT_TRUE(waitUntil([] { return seenButtonX == 100; }, kPatience));
 }
 
