@@ -45,6 +45,22 @@ void pressAltEnterFor(bool full_screen) {
   ASSERT_TRUE(waitUntil([=] { return scaledWindowState().fullScreen == full_screen; }, kPatience));
 }
 
+// Asks the window manager to maximise the window and waits until the client area fills the
+// screen inside the frame; false (with the reason) when it does not.
+::testing::AssertionResult maximise(XRect* client) {
+  askToMaximise(true);
+  if (!waitUntil(windowMaximised, kPatience)) {
+    return ::testing::AssertionFailure() << "the window was not maximised";
+  }
+  if (waitUntil(
+          [&] { return clientOnRoot() == (*client = clientOfWholeScreenFrame(frameExtents())); },
+          kPatience)) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure()
+         << "the client area is " << clientOnRoot() << ", wanted " << *client;
+}
+
 class OpenboxWindowTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { openbox_running = openbox.start(); }
@@ -127,13 +143,8 @@ TEST_F(OpenboxWindowTest, ResizeStretchesThePictureIntoTheNewClientArea) {
 // the window is back where it was with the picture at its own size.
 TEST_F(OpenboxWindowTest, MaximiseStretchesThePictureAndRestoreBringsItBack) {
   XRect windowed = openLikeThePlayer();
-  askToMaximise(true);
-  ASSERT_TRUE(waitUntil(windowMaximised, kPatience));
   XRect maximised;
-  ASSERT_TRUE(waitUntil(
-      [&] { return clientOnRoot() == (maximised = clientOfWholeScreenFrame(frameExtents())); },
-      kPatience))
-      << "the client area is " << clientOnRoot() << ", wanted " << maximised;
+  ASSERT_TRUE(maximise(&maximised));
   EXPECT_TRUE(
       waitUntil([&] { return scaledWindowState().clientWidth == maximised.width; }, kPatience));
   EXPECT_EQ(scaledWindowState().clientHeight, maximised.height);
@@ -200,12 +211,8 @@ TEST_F(OpenboxWindowTest, AltEnterRoundTripsComeBackToExactlyTheSamePlace) {
 // still goes back to the window before it was maximised.
 TEST_F(OpenboxWindowTest, AltEnterFromMaximisedComesBackMaximised) {
   XRect windowed = openLikeThePlayer();
-  askToMaximise(true);
-  ASSERT_TRUE(waitUntil(windowMaximised, kPatience));
   XRect maximised;
-  ASSERT_TRUE(waitUntil(
-      [&] { return clientOnRoot() == (maximised = clientOfWholeScreenFrame(frameExtents())); },
-      kPatience));
+  ASSERT_TRUE(maximise(&maximised));
   for (int trip = 1; trip <= 2; ++trip) {
     SCOPED_TRACE(trip);
     pressAltEnterFor(true);
