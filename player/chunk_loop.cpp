@@ -1,7 +1,10 @@
 // The chunk loop shared by the player and the tool, as the named steps of each chunk.
-// Receives the stream and the playback state; hands each decompressed chunk to the record walk
-// and tells the caller's hooks when each step begins.
+// Receives the stream and the playback state; hands each decompressed chunk to the record walk,
+// tells the stream's sink of each chunk and its anomalies, and the caller's hooks when each step
+// begins.
 #include "player/chunk_loop.h"
+
+#include <zlib.h>
 
 namespace {
 
@@ -17,8 +20,27 @@ StreamStep readChunk(StreamState& stream, int32_t* length, int32_t* bytes_read) 
   return readChunkData(stream, *length, bytes_read);
 }
 
+void tellChunkAnomaly(const StreamState& stream, AnomalyKind kind, int64_t value, int64_t count) {
+  tellAnomaly(stream.events,
+              anomalyAt(kind, stream.chunk_index, stream.chunk_place, -1, value, count));
+}
+
+// The chunk, then what zlib made of it. A full output buffer has its own anomaly: the data may
+// be sound, only too long.
+void tellChunkRead(const StreamState& stream, int32_t length) {
+  tellChunk(stream.events, StreamChunk{stream.chunk_index, stream.chunk_place, length,
+                                       stream.decompressed_length, stream.zlib_result});
+  if (stream.zlib_result == Z_OK) return;
+  const AnomalyKind kind =
+      stream.zlib_result == Z_BUF_ERROR ? AnomalyKind::kOversizeChunk : AnomalyKind::kDamagedChunk;
+  tellChunkAnomaly(stream, kind, stream.zlib_result, stream.decompressed_length);
+}
+
 StreamStep walkChunk(StreamState& stream, PlaybackState& playback) {
-  const PlaybackStep step = walkRecords(playback, stream.output.data(), stream.decompressed_length);
+  const WalkReport report{&stream.events, stream.chunk_index, stream.chunk_place};
+  const PlaybackStep step =
+      walkRecords(playback, stream.output.data(), stream.decompressed_length, report);
+  stream.chunk_index += 1;
   return step == PlaybackStep::kStop ? StreamStep::kEnd : StreamStep::kGoOn;
 }
 
@@ -32,7 +54,11 @@ StreamStep playChunk(StreamState& stream, PlaybackState& playback, const ChunkLo
   if (step != StreamStep::kGoOn) return step;
   beginPhase(hooks, ChunkPhase::kDecompress);
   decompressChunk(stream, bytes_read);
-  if (!chunkWithinBudget(stream, length)) return StreamStep::kEnd;  // cut short: not walked
+  if (!chunkWithinBudget(stream, length)) {  // cut short: not walked
+    tellChunkAnomaly(stream, AnomalyKind::kBudgetOverrun, length, bytes_read);
+    return StreamStep::kEnd;
+  }
+  tellChunkRead(stream, length);
   beginPhase(hooks, ChunkPhase::kWalk);
   return walkChunk(stream, playback);
 }

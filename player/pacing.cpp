@@ -36,7 +36,7 @@ void presentUnlessDropped(PacingState& state, const PacingServices& services) {
     return;
   }
   ++state.frames_presented;
-  services.present();
+  services.present(services.present_target);
 }
 
 // Seconds until a mark stamped t is due; negative when it is late, NaN when t or the time base is.
@@ -61,10 +61,12 @@ PlaybackStep waitUntilDue(PacingState& state, const PacingServices& services, do
   }
 }
 
+void presentTarget(void* target) { presentFrame(*static_cast<RenderTarget*>(target)); }
+
 }  // namespace
 
-PacingServices realPacingServices() {
-  return {timerSeconds, sleepFor, keyDownSinceLastLook, readKey, presentFrame};
+PacingServices realPacingServices(RenderTarget& target) {
+  return {timerSeconds, sleepFor, keyDownSinceLastLook, readKey, presentTarget, &target};
 }
 
 PacingState startPacing(const PacingServices& services) {

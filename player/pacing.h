@@ -14,11 +14,14 @@ struct PacingServices {
   int (*sleep)(int milliseconds, int mode);  // mode 1: the whole time, keys ignored
   int (*key_down)(int scancode);             // non-zero when held or pressed since the last look
   std::string (*read_key)();                 // oldest queued key, "" when none
-  void (*present)();                         // shows the frame drawn so far
+  void (*present)(void* target);             // shows the frame drawn so far on `target`
+  void* present_target = nullptr;            // handed to present
 };
 
-// timerSeconds, sleepFor, keyDownSinceLastLook, readKey and presentFrame.
-PacingServices realPacingServices();
+struct RenderTarget;
+
+// timerSeconds, sleepFor, keyDownSinceLastLook, readKey and presentFrame on `target`.
+PacingServices realPacingServices(RenderTarget& target);
 
 // Maps the recording's clock onto the wall clock for the whole playback.
 struct PacingState {

@@ -79,17 +79,21 @@ int runPlayer(int argc, const char* const* argv) {
   RecordingHeader header;
   if (!openStream(stream, &header)) return kExitFailed;
   allocateChunkBuffers(stream);
-  if (!openRenderTarget()) {
+  RenderTarget target;
+  if (!openRenderTarget(target)) {
     waitForKeyAfterFailure();
     return kExitFailed;
   }
-  loadTextures(header);  // needs the renderer's context
+  TextureTable textures;
+  loadTextures(header, textures);  // needs the renderer's context
   // Pacing starts after the rest of start-up, so that opening the window and loading textures
   // does not make the first frames late.
-  PlaybackState playback = startPlayback(realPacingServices(), rendererTriangleDrawing());
+  PlaybackState playback =
+      startPlayback(realPacingServices(target), rendererTriangleDrawing(textures));
   ChunkLoopHooks hooks;
   hooks.stop_requested = stopKeyPressed;  // Escape or the close button, before every chunk
   const StreamStep end = playChunks(stream, playback, hooks);
+  if (end == StreamStep::kExitNow) sleepFor(1000, 1);  // the overflow message stays up a second
   reportFrameCounts(playback.pacing);
   if (end == StreamStep::kExitNow) return kExitFailed;
   finishPlayback();

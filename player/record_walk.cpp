@@ -1,9 +1,8 @@
 // The record walk of one chunk and the seams where triangles and frame marks are handled.
 // Receives a decompressed chunk and the playback state; hands triangles to drawing and frame marks
-// to pacing, and prints "Points Not implemented!" and the bad-kind message.
+// to pacing, and tells the stream's sink of every record and of those it cannot step over.
 #include "player/record_walk.h"
 
-#include "player/player_output.h"
 #include "player/stream_records.h"
 
 PlaybackState startPlayback(const PacingServices& services, const TriangleDrawing& drawing) {
@@ -36,44 +35,84 @@ PlaybackStep handleFrameMark(PlaybackState& playback, const uint8_t* record) {
   return paceFrameMark(playback.pacing, playback.services, time_stamp);
 }
 
-// The bad-kind message shows the record's first two bytes as a little-endian number. A second
-// byte beyond the data counts as 0. The rest of the chunk is skipped.
-static PlaybackStep reportBadKind(const uint8_t* record, int64_t bytes_left) {
-  const unsigned next = bytes_left > 1 ? record[1] : 0;
-  printMessage("Bad ID %u(%s)!\n", record[0] + 256u * next, "");
-  return PlaybackStep::kGoOn;
+RecordClass classifyRecord(const uint8_t* record, int64_t bytes_left) {
+  switch (record[0]) {
+    case kFrameMarkKind:
+      return bytes_left < kFrameMarkSize ? RecordClass::kCutOff : RecordClass::kFrameMark;
+    case kTriangleKind:
+      return bytes_left < kTriangleRecordSize ? RecordClass::kCutOff : RecordClass::kTriangle;
+    case kPointKindA:
+    case kPointKindB:
+      return RecordClass::kPoints;
+    default:
+      return RecordClass::kBadKind;
+  }
 }
 
-// A record that does not fit in the bytes left is not read; the rest of the chunk is skipped.
-static PlaybackStep reportCutOffRecord(const uint8_t* record) {
-  printMessage("Record %u cut off at the end of the chunk!\n", static_cast<unsigned>(record[0]));
+namespace {
+
+StreamRecord recordAt(const PlaybackState& playback, const WalkReport& report, const uint8_t* chunk,
+                      int64_t offset, int64_t length) {
+  StreamRecord record;
+  record.chunk = report.chunk;
+  record.chunk_place = report.chunk_place;
+  record.offset = offset;
+  record.frame = playback.frames_walked;
+  record.bytes = chunk + offset;
+  record.bytes_left = length - offset;
+  record.what = classifyRecord(record.bytes, record.bytes_left);
+  return record;
+}
+
+// A record the walk cannot step over: points (their length is unknown), an unknown kind, or one
+// cut off by the end of the data. The bad-kind anomaly carries the record's first two bytes as a
+// little-endian number, a second byte beyond the data counting as 0.
+void tellStuckRecord(const WalkReport& report, const StreamRecord& record) {
+  StreamAnomaly anomaly = anomalyAt(AnomalyKind::kPoints, report.chunk, report.chunk_place,
+                                    record.offset, record.bytes[0]);
+  if (record.what == RecordClass::kBadKind) {
+    anomaly.kind = AnomalyKind::kBadKind;
+    anomaly.count = record.bytes[0] + 256 * (record.bytes_left > 1 ? record.bytes[1] : 0);
+  } else if (record.what == RecordClass::kCutOff) {
+    anomaly.kind = AnomalyKind::kCutOffRecord;
+    anomaly.count = record.bytes_left;
+  }
+  tellAnomaly(*report.events, anomaly);
+}
+
+}  // namespace
+
+PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length,
+                         const WalkReport& report) {
+  const StreamEvents& events = *report.events;
+  int64_t offset = 0;
+  while (offset < length) {
+    const StreamRecord record = recordAt(playback, report, chunk, offset, length);
+    if (events.record != nullptr && !events.record(events.context, record)) {
+      return PlaybackStep::kStop;
+    }
+    switch (record.what) {
+      case RecordClass::kTriangle:
+        drawTriangleRecord(playback, record.bytes);
+        ++playback.triangles_walked;
+        offset += kTriangleRecordSize;
+        break;
+      case RecordClass::kFrameMark:
+        ++playback.frames_walked;
+        if (handleFrameMark(playback, record.bytes) == PlaybackStep::kStop) {
+          return PlaybackStep::kStop;
+        }
+        offset += kFrameMarkSize;
+        break;
+      default:
+        tellStuckRecord(report, record);
+        return PlaybackStep::kGoOn;  // the rest of the chunk is skipped
+    }
+  }
   return PlaybackStep::kGoOn;
 }
 
 PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length) {
-  int64_t offset = 0;
-  while (offset < length) {
-    const uint8_t* record = chunk + offset;
-    const int64_t bytes_left = length - offset;
-    switch (record[0]) {
-      case kTriangleKind:
-        if (bytes_left < kTriangleRecordSize) return reportCutOffRecord(record);
-        drawTriangleRecord(playback, record);
-        ++playback.triangles_walked;
-        offset += kTriangleRecordSize;
-        break;
-      case kFrameMarkKind:
-        if (bytes_left < kFrameMarkSize) return reportCutOffRecord(record);
-        if (handleFrameMark(playback, record) == PlaybackStep::kStop) return PlaybackStep::kStop;
-        offset += kFrameMarkSize;
-        break;
-      case kPointKindA:
-      case kPointKindB:
-        printMessage("Points Not implemented!\n");
-        return PlaybackStep::kGoOn;  // their length is unknown: the rest of the chunk is skipped
-      default:
-        return reportBadKind(record, bytes_left);
-    }
-  }
-  return PlaybackStep::kGoOn;
+  static const StreamEvents kMessages = playerMessageEvents();
+  return walkRecords(playback, chunk, length, WalkReport{&kMessages, 0, {}});
 }

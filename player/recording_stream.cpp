@@ -1,6 +1,6 @@
 // Opens a recording's part 0, checks its header, and reads the chunk stream across numbered part
 // files. Receives the path template; hands on compressed chunks decompressed into the output
-// buffer, and the stream's messages on standard output.
+// buffer, and tells the stream's sink of the parts it opens and the anomalies it meets.
 #include "player/recording_stream.h"
 
 #include <zlib.h>
@@ -8,10 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "player/player_output.h"
 #include "player/stream_records.h"
 #include "runtime/files.h"
-#include "runtime/timing.h"
 
 const char* const kDefaultRecordingPath = "../Video/Stream/Recording_12_01_2013_13_41_13.%i.rec";
 
@@ -54,16 +52,17 @@ OpenRecordingResult openRecording(StreamState& stream, RecordingHeader* header) 
   const PartName part0 = partFileName(stream.path_template, 0);
   stream.has_parts = part0.position != 0;
   stream.part_index = 0;
-  stream.file = freeFileNumber();
-  if (stream.file == 0 || openForReading(part0.name.c_str(), stream.file) != 0) {
-    return OpenRecordingResult::kCannotOpen;
-  }
+  stream.file = openUnderFreeNumber(part0.name.c_str());
+  if (stream.file == 0) return OpenRecordingResult::kCannotOpen;
   stream.first_part_length = std::max<int64_t>(fileLength(stream.file), 0);
   stream.byte_budget = stream.first_part_length - kRecordingHeaderSize;
   stream.bytes_consumed = 0;
 
   uint8_t bytes[kRecordingHeaderSize] = {};  // a short file leaves the rest zero
   readAt(stream.file, 1, bytes, kRecordingHeaderSize);
+  stream.part_offset = std::min<int64_t>(stream.first_part_length, kRecordingHeaderSize);
+  stream.chunk_index = 0;
+  tellPart(stream.events, StreamPart{0, part0.name, stream.first_part_length});
   *header = parseRecordingHeader(bytes);
   if (!hasRecordingMagic(*header)) {
     closeFile(stream.file);
@@ -77,20 +76,33 @@ void allocateChunkBuffers(StreamState& stream) {
   stream.output.assign(kOutputBufferSize, 0);
 }
 
-// Closes the open part and opens the next one under the same file number. A part shorter than
-// part 0 is the last one. When the part cannot be opened, its name and "Broken Stream" are
-// printed if asked for.
+static void tellStreamAnomaly(const StreamState& stream, AnomalyKind kind, int64_t value,
+                              int64_t count, const std::string& part_name = "") {
+  StreamAnomaly anomaly = anomalyAt(kind, stream.chunk_index, stream.chunk_place, -1, value, count);
+  anomaly.part_name = part_name;
+  tellAnomaly(stream.events, anomaly);
+}
+
+// Closes the open part and opens the next one under the same file number, in one step so that
+// another thread cannot take the number in between. A part shorter than part 0 is the last one. The
+// sink hears of the part, also when it cannot be opened; a chunk that runs on into a missing part
+// is a broken stream, when asked to report it.
 static bool openNextPart(StreamState& stream, bool report_missing) {
-  closeFile(stream.file);
   stream.part_index += 1;
+  stream.part_offset = 0;
   const PartName part = partFileName(stream.path_template, stream.part_index);
-  if (openForReading(part.name.c_str(), stream.file) != 0) {
-    if (report_missing) printMessage("%s\nBroken Stream\n", part.name.c_str());
+  if (reopenForReading(part.name.c_str(), stream.file) != 0) {
+    stream.file = 0;  // the number is free now: closing it later must not close another's file
+    tellPart(stream.events, StreamPart{stream.part_index, part.name, -1});
+    if (report_missing) {
+      tellStreamAnomaly(stream, AnomalyKind::kBrokenStream, stream.part_index, 0, part.name);
+    }
     return false;
   }
   const int64_t length = std::max<int64_t>(fileLength(stream.file), 0);
   if (length < stream.first_part_length) stream.has_parts = false;
   stream.byte_budget += length;
+  tellPart(stream.events, StreamPart{stream.part_index, part.name, length});
   return true;
 }
 
@@ -110,10 +122,12 @@ bool streamHasMore(StreamState& stream) {
 static bool readAcrossParts(StreamState& stream, uint8_t* buffer, int32_t size, int32_t* got) {
   *got = 0;
   readAt(stream.file, 0, buffer, size, got);
+  stream.part_offset += *got;
   while (*got < size && stream.has_parts) {
     if (!openNextPart(stream, true)) return false;
     int32_t more = 0;
     readAt(stream.file, 1, buffer + *got, size - *got, &more);
+    stream.part_offset += more;
     *got += more;
   }
   return true;
@@ -123,15 +137,15 @@ StreamStep readChunkLength(StreamState& stream, int32_t* length) {
   // Bytes that are not there stay 255, so a length cut short reads as negative.
   uint8_t field[4] = {255, 255, 255, 255};
   int32_t got = 0;
+  stream.chunk_place = FilePlace{stream.part_index, stream.part_offset};
   if (!readAcrossParts(stream, field, 4, &got)) return StreamStep::kBroken;
   *length = static_cast<int32_t>(readUint32(field));
   if (*length < 0) {
-    printMessage("bad luck end of file\n");
+    tellStreamAnomaly(stream, AnomalyKind::kBadLength, *length, got);
     return StreamStep::kBroken;
   }
   if (*length > kInputBufferSize) {
-    printMessage("Overflow on input buffer\n");
-    sleepFor(1000, 1);
+    tellStreamAnomaly(stream, AnomalyKind::kOverflow, *length, 0);
     return StreamStep::kExitNow;
   }
   return StreamStep::kGoOn;
@@ -157,6 +171,7 @@ void decompressChunk(StreamState& stream, int32_t input_length) {
   uLongf reported = static_cast<uLongf>(stream.output.size());
   const int result = uncompress(stream.output.data(), &reported, stream.input.data(),
                                 static_cast<uLong>(input_length));
+  stream.zlib_result = result;
   stream.decompressed_length =
       writtenLength(result, reported, static_cast<int64_t>(stream.output.size()));
 }

@@ -1,10 +1,13 @@
 // The recording file and its chunk stream: part names, the header check, and reading chunk
 // lengths and data across numbered part files. Receives the recording path; hands on the header's
-// texture ids and each chunk's decompressed bytes.
+// texture ids and each chunk's decompressed bytes, and tells the stream's sink of every part
+// opened and every anomaly met, with its place in the files.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "player/stream_events.h"
 
 constexpr int kRecordingHeaderSize = 264;
 constexpr int kTextureSlots = 32;
@@ -30,6 +33,13 @@ struct StreamState {
   std::vector<uint8_t> input;   // one compressed chunk
   std::vector<uint8_t> output;  // one decompressed chunk
   int64_t decompressed_length = 0;
+  int zlib_result = 0;  // uncompress's result code for the chunk in the output buffer
+  // Where reading stands, for the events: the next byte of the open part, the chunk being read
+  // (chunks counted from 0, a chunk counting once it was walked) and its length field's place.
+  int64_t part_offset = 0;
+  int64_t chunk_index = 0;
+  FilePlace chunk_place;
+  StreamEvents events = playerMessageEvents();
 };
 
 struct PartName {
@@ -52,7 +62,8 @@ bool hasRecordingMagic(const RecordingHeader& header);
 enum class OpenRecordingResult { kOpened, kCannotOpen, kNotRecording };
 
 // Opens part 0 of stream.path_template, reads its header (a short file leaves the rest zero) and
-// sets up the budget and the has-parts flag. On kNotRecording the file is closed again.
+// sets up the budget and the has-parts flag; tells the sink of part 0 when it opened. On
+// kNotRecording the file is closed again.
 OpenRecordingResult openRecording(StreamState& stream, RecordingHeader* header);
 
 void allocateChunkBuffers(StreamState& stream);
@@ -69,8 +80,9 @@ enum class StreamStep {
 // flag set opens the next part quietly; when there is none, the stream has simply ended.
 bool streamHasMore(StreamState& stream);
 
-// Reads the 4-byte length field, continuing into the next part when a part ends inside it.
-// Reports a negative or missing length (kBroken) and an overflowing one (kExitNow).
+// Reads the 4-byte length field of the next chunk, continuing into the next part when a part
+// ends inside it. Reports a negative or missing length (kBroken) and an overflowing one
+// (kExitNow) to the sink.
 StreamStep readChunkLength(StreamState& stream, int32_t* length);
 
 // Reads the chunk's `length` bytes into the input buffer, continuing into further parts when a
@@ -79,7 +91,7 @@ StreamStep readChunkLength(StreamState& stream, int32_t* length);
 StreamStep readChunkData(StreamState& stream, int32_t length, int32_t* bytes_read);
 
 // Decompresses the input bytes into the output buffer and sets the decompressed length to the
-// number of bytes actually written there.
+// number of bytes actually written there, and zlib's result code.
 void decompressChunk(StreamState& stream, int32_t input_length);
 
 // Counts the chunk as consumed; false when it ran past the budget (its bytes were not all there).

@@ -21,12 +21,13 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// 2·width x 2·height pixels of 2 bytes, or null when that many bytes cannot be addressed or
-// allocated. Sizes whose doubled values would leave the int range are refused as well.
+// 2·width x 2·height pixels of 2 bytes followed by the width x height window picture, or null
+// when that many bytes cannot be addressed or allocated. Sizes whose doubled values would leave
+// the int range are refused as well.
 Pixel565* allocateRenderBuffer(int32_t width, int32_t height) {
   constexpr int32_t kLargestSide = INT32_MAX / 2;
   if (width < 1 || height < 1 || width > kLargestSide || height > kLargestSide) return nullptr;
-  const uint64_t bytes = 8 * uint64_t(width) * uint64_t(height);
+  const uint64_t bytes = 10 * uint64_t(width) * uint64_t(height);
   if (bytes > uint64_t(PTRDIFF_MAX)) return nullptr;
   return static_cast<Pixel565*>(std::malloc(static_cast<size_t>(bytes)));
 }
@@ -57,7 +58,7 @@ void setFixedSwitches() {
 }
 
 // The window's frame buffer when it is the one the target was opened for (16-bit pixels, the
-// target's size); null otherwise. The screen lock is held.
+// target's size); null otherwise.
 Pixel565* windowPixels(const RenderTarget& target) {
   const ScreenInfo screen = screenInfo();
   if (screen.width != target.width || screen.height != target.height) return nullptr;
@@ -67,12 +68,7 @@ Pixel565* windowPixels(const RenderTarget& target) {
 
 }  // namespace
 
-RenderTarget& renderTarget() {
-  static RenderTarget target;
-  return target;
-}
-
-bool openRenderTarget() {
+bool openRenderTarget(RenderTarget& target) {
   const ScreenInfo desktop = screenInfo();  // before any screen is open: the desktop's mode
   const int32_t width = desktop.width / 2;
   const int32_t height = desktop.height / 2;
@@ -82,7 +78,7 @@ bool openRenderTarget() {
     return false;
   }
   setupScaledWindow(width, height, 1, 0);
-  if (!openRenderSurface(renderTarget(), width, height)) return false;
+  if (!openRenderSurface(target, width, height)) return false;
   rkSetRasterThreads(defaultRasterThreads());
   return true;
 }
@@ -98,14 +94,17 @@ bool openRenderSurface(RenderTarget& target, int32_t width, int32_t height) {
     printMessage("Error: Could not initialize ZBuffer\n");
     return false;
   }
-  target = RenderTarget{width, height, buffer, zbuffer};
+  glMakeCurrent(nullptr);  // a context another target owns stays that target's
   glInitContext(zbuffer);
+  Pixel565* window_picture = buffer + 4 * size_t(width) * size_t(height);
+  target = RenderTarget{width, height, buffer, zbuffer, glCurrentContext(), window_picture};
   setFixedRendererState(width, height);
   return true;
 }
 
 void closeRenderSurface(RenderTarget& target) {
   if (target.zbuffer == nullptr) return;
+  glMakeCurrent(target.context);
   glCloseContext();
   zbClose(target.zbuffer);
   std::free(target.render_buffer);
@@ -149,11 +148,18 @@ void filterFrame(RenderTarget& target, Pixel565* window_pixels) {
   boxFilterDown(window_pixels, target.render_buffer, target.width, target.height, 2);
 }
 
-void presentFrame() {
-  RenderTarget& target = renderTarget();
+// The drawing and the filter run before the screen is locked, so that the presenter and the
+// keyboard wait only for the copy. The screen's size and layout are set when it opens, so they
+// are read without the lock.
+void presentFrame(RenderTarget& target) {
   if (target.render_buffer == nullptr) return;
+  const bool shown = windowPixels(target) != nullptr;
+  if (shown) filterFrame(target, target.window_picture);
   lockScreen();
   Pixel565* window = windowPixels(target);
-  if (window != nullptr) filterFrame(target, window);
+  if (shown && window != nullptr) {
+    std::memcpy(window, target.window_picture,
+                size_t(target.width) * size_t(target.height) * sizeof(Pixel565));
+  }
   unlockScreen(-1, -1);
 }

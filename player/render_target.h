@@ -6,22 +6,23 @@
 
 #include "renderer/zbuffer.h"
 
+struct RenderContext;
+
 // The drawing surface, kept from start-up to the end of the process.
 struct RenderTarget {
   int32_t width = 0;  // the window's size: half the desktop's, remainders dropped
   int32_t height = 0;
   Pixel565* render_buffer = nullptr;  // 2·width x 2·height pixels, rows back to back
   ZBuffer* zbuffer = nullptr;         // draws into render_buffer; the renderer's context sits on it
+  RenderContext* context = nullptr;   // the renderer context that draws into zbuffer
+  Pixel565* window_picture = nullptr;  // width x height: the filtered frame, before it is shown
 };
 
-// The player's one target, which presentFrame shows.
-RenderTarget& renderTarget();
-
 // Start-up: arms the creation hook, opens the screen through the window module at half the
-// desktop's size and sets it up, then opens the render surface. False after a message
-// ("Error: Could not open the screen" or "Error: Could not initialize ZBuffer"); the caller
-// waits for a key and ends the program.
-bool openRenderTarget();
+// desktop's size and sets it up, then opens the render surface into `target`. False after a
+// message ("Error: Could not open the screen" or "Error: Could not initialize ZBuffer"); the
+// caller waits for a key and ends the program.
+bool openRenderTarget(RenderTarget& target);
 
 // The part without a screen, shared by the player and tools that draw headless: allocates the
 // render buffer for a width x height picture, creates the ZBuffer and the renderer context on it
@@ -53,7 +54,8 @@ int defaultRasterThreads();
 // buffer's even columns keep the horizontal pair averages.
 void filterFrame(RenderTarget& target, Pixel565* window_pixels);
 
-// Shows the frame drawn so far: filters it into the window's frame buffer under the screen lock
-// and marks every row changed. Called at every frame mark that is not dropped. Writes nothing
-// when no screen of the target's size is open.
-void presentFrame();
+// Shows the frame drawn so far on the target's window: filters it into the target's window
+// picture, then copies that into the window's frame buffer under the screen lock and marks every
+// row changed. Called at every frame mark that is not dropped. Writes nothing when no screen of
+// the target's size is open.
+void presentFrame(RenderTarget& target);

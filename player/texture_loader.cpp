@@ -6,27 +6,13 @@
 #include <cstring>
 
 #include "player/player_output.h"
-#include "player/stream_records.h"
 #include "renderer/gl.h"
-#include "runtime/files.h"
+#include "runtime/bmp_header.h"
 #include "runtime/text.h"
 
 namespace {
 
 constexpr int kIdDigits = 16;
-
-// Width and height as the dump's info header gives them (file offsets 18 and 22); false when
-// the file cannot be opened. A file too short to hold them gives 0.
-bool readDumpSize(const std::string& path, int32_t* width, int32_t* height) {
-  const int file = freeFileNumber();
-  if (file == 0 || openForReading(path.c_str(), file) != 0) return false;
-  uint8_t bytes[8] = {};
-  readAt(file, 19, bytes, sizeof bytes);
-  closeFile(file);
-  *width = static_cast<int32_t>(readUint32(bytes));
-  *height = static_cast<int32_t>(readUint32(bytes + 4));
-  return true;
-}
 
 // Sizes the loader expands. Negative heights (rows stored top row first) are refused here too.
 bool withinTextureLimits(int32_t width, int32_t height) {
@@ -76,18 +62,13 @@ void loadSlot(int slot, uint64_t id, const TextureCalls& calls, TextureTable& ta
 
 }  // namespace
 
-TextureTable& textureTable() {
-  static TextureTable table;
-  return table;
-}
-
 const TextureCalls& rendererTextureCalls() {
   static const TextureCalls calls = {glGenTextures, glBindTexture, glTexParameteri, glTexImage2D};
   return calls;
 }
 
-void loadTextures(const RecordingHeader& header) {
-  loadTexturesWith(header, rendererTextureCalls(), textureTable(), kTextureFolder);
+void loadTextures(const RecordingHeader& header, TextureTable& table) {
+  loadTexturesWith(header, rendererTextureCalls(), table, kTextureFolder);
 }
 
 void loadTexturesWith(const RecordingHeader& header, const TextureCalls& calls, TextureTable& table,
@@ -103,9 +84,11 @@ std::string textureDumpPath(const std::string& folder, uint64_t id) {
 }
 
 DumpLoad loadTextureDump(const std::string& path, TextureDump* dump) {
-  int32_t width = 0;
-  int32_t height = 0;
-  if (!readDumpSize(path, &width, &height)) return DumpLoad::kCannotOpen;
+  // The size as the info header gives it; a file too short to hold it reads 0 there.
+  BmpHeader header;
+  if (!readBmpHeader(path.c_str(), &header)) return DumpLoad::kCannotOpen;
+  const int32_t width = header.width;
+  const int32_t height = header.height;
   if (!withinTextureLimits(width, height)) return DumpLoad::kNoImage;
   Image* image = createImage(width, 3 * height, 0, 8);
   if (image == nullptr) return DumpLoad::kNoImage;

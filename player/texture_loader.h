@@ -15,9 +15,6 @@ struct TextureTable {
   uint32_t names[kTextureTableSize] = {};
 };
 
-// The player's one table: filled by loadTextures, indexed by the triangles' texture slots.
-TextureTable& textureTable();
-
 // Where dumps lie, relative to the executable's folder.
 inline constexpr const char* kTextureFolder = "../Video/TexDump/";
 
@@ -39,9 +36,9 @@ struct TextureCalls {
 // Rasterkit's own entry points.
 const TextureCalls& rendererTextureCalls();
 
-// Loads slots 1 to 32 into textureTable() through the renderer from kTextureFolder. Needs the
-// renderer's context.
-void loadTextures(const RecordingHeader& header);
+// Loads slots 1 to 32 into `table`, indexed by the triangles' texture slots, through the
+// renderer from kTextureFolder. Needs the renderer's context.
+void loadTextures(const RecordingHeader& header, TextureTable& table);
 
 // The same with the calls, the table and the folder (ending in a separator) given.
 void loadTexturesWith(const RecordingHeader& header, const TextureCalls& calls, TextureTable& table,
@@ -67,7 +64,8 @@ struct TextureDump {
 };
 
 // Reads the dump's size, decodes it into an index image of width x 3 height cells and expands
-// the indices into texels in place. Only kLoaded leaves an image to release.
+// the indices into texels in place. Needs no screen and no renderer, so it runs on any thread.
+// Only kLoaded leaves an image to release.
 DumpLoad loadTextureDump(const std::string& path, TextureDump* dump);
 void releaseTextureDump(TextureDump* dump);
 

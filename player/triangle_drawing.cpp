@@ -57,10 +57,10 @@ const DrawingCalls& rendererDrawingCalls() {
   return calls;
 }
 
-TriangleDrawing rendererTriangleDrawing() {
+TriangleDrawing rendererTriangleDrawing(const TextureTable& textures) {
   TriangleDrawing drawing;
   drawing.calls = &rendererDrawingCalls();
-  drawing.textures = &textureTable();
+  drawing.textures = &textures;
   return drawing;
 }
 

@@ -38,8 +38,8 @@ struct TriangleDrawing {
   const TextureTable* textures = nullptr;
 };
 
-// Drawing through the renderer's current context with the player's texture table.
-TriangleDrawing rendererTriangleDrawing();
+// Drawing through the renderer's current context with the texture names in `textures`.
+TriangleDrawing rendererTriangleDrawing(const TextureTable& textures);
 
 // One glColor4f for a packed colour: flag nibble 0 gives the colour with alpha 0.5; a set flag
 // nibble gives white (red 5 or less) or the colour, with alpha 1.

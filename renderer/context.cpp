@@ -1,5 +1,5 @@
-// The render context's life: receives the caller's ZBuffer, hands on the one current context
-// with every default in place, and frees what the context owns when it is closed.
+// The render context's life: receives the caller's ZBuffer, hands on the calling thread's current
+// context with every default in place, and frees what the context owns when it is closed.
 #include "renderer/context.h"
 
 #include "renderer/gl.h"
@@ -8,7 +8,9 @@
 
 namespace {
 
-RenderContext* current_context = nullptr;
+// Each thread draws with its own current context, so that two threads can draw at once, each
+// into its own context.
+thread_local RenderContext* current_context = nullptr;
 
 constexpr int kInitialVertices = 16;
 constexpr int kStackCapacity[3] = {32, 8, 8};  // model-view, projection, texture
@@ -96,7 +98,14 @@ void initMatrices(RenderContext* c) {
 
 RenderContext* glCurrentContext() { return current_context; }
 
+RenderContext* glMakeCurrent(RenderContext* c) {
+  RenderContext* previous = current_context;
+  current_context = c;
+  return previous;
+}
+
 void glInitContext(ZBuffer* zb) {
+  if (current_context != nullptr) glCloseContext();  // replaced, not leaked
   RenderContext* c = static_cast<RenderContext*>(glAllocZero(sizeof(RenderContext)));
   current_context = c;
   c->zbuffer = zb;

@@ -1,4 +1,4 @@
-// The render context: the one process-wide record that holds all of the renderer's state, and
+// The render context: the record that holds all of one drawing surface's renderer state, and
 // the records it owns (lights, materials, textures, display-list blocks, specular tables).
 // Created by glInitContext over a ZBuffer; every op handler receives it.
 #pragma once

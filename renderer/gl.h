@@ -110,12 +110,19 @@ inline constexpr int GL_NORMAL_ARRAY = 0x8075;
 inline constexpr int GL_COLOR_ARRAY = 0x8076;
 inline constexpr int GL_TEXTURE_COORD_ARRAY = 0x8078;
 
-// The context. glInitContext creates the one current context over a ZBuffer made by zbOpen
-// (which stays the caller's); glCloseContext frees everything the context owns; nothing may be
-// called before the one or after the other.
+// Contexts. Each thread has its own current context, which every other call acts on; nothing
+// may be called on a thread without one. glInitContext creates a context over a ZBuffer made by
+// zbOpen (which stays the caller's) and makes it current, closing the thread's current context
+// first. glCloseContext frees everything the current context owns and leaves none current.
+// glMakeCurrent makes a context the calling thread's current one (null: none) and gives the one
+// it replaces, which stays open: a caller that owns several contexts switches between them with
+// it, and detaches one (glMakeCurrent(nullptr)) before glInitContext makes another. A context is
+// current on at most one thread at a time; contexts on different threads share nothing, so two
+// threads may draw at once, each with its own context and its own ZBuffer.
 void glInitContext(ZBuffer* zb);
 void glCloseContext();
 RenderContext* glCurrentContext();
+RenderContext* glMakeCurrent(RenderContext* c);
 // Both complete every drawing call issued so far: afterwards the ZBuffer's frame and depth
 // buffers hold all their results. Callers that read or write the buffers' memory themselves call
 // one of them first. They act at once and are never compiled.
@@ -128,7 +135,8 @@ void glFlush();
 // over bands of rows, in triangle order: the pixels and depth values are those one thread
 // gives. The list is drawn by glFinish and glFlush, before anything else reads or writes the
 // buffers (clears, points and lines, texture uploads and deletions, resizing, closing the
-// context) and when it is full. All calls still come from one thread.
+// context) and when it is full. The count belongs to the current context; each context's
+// calls come from the one thread it is current on.
 void rkSetRasterThreads(int threads);
 int rkRasterThreads();
 

@@ -40,8 +40,8 @@ void drawTriangleFill(RenderContext* c, GLVertex* va, GLVertex* vb, GLVertex* vc
   if (texels != nullptr) zbSetTexture(zb, texels);
   if (c->raster_bands != nullptr) {
     deferFill(c, texels, va, vb, vc);
-  } else if (texels != nullptr) {
-    zbFillTextured(zb, &va->screen, &vb->screen, &vc->screen);
+  } else if (texels != nullptr) {  // with this context's blend switch and key
+    zbFillTexturedKeyed(zb, &va->screen, &vb->screen, &vc->screen, c->blend_on, c->transparent_key);
   } else if (c->shade_model == GL_SMOOTH) {
     zbFillSmooth(zb, &va->screen, &vb->screen, &vc->screen);
   } else {

@@ -41,20 +41,48 @@ int freeFileNumber() {
   return 0;
 }
 
-int openForReading(const char* name, int file_number) {
-  FileTable& table = fileTable();
-  std::lock_guard<std::mutex> guard(table.lock);
-  if (!validNumber(file_number) || openStream(table, file_number) != nullptr) return 1;
+namespace {
+
+// Only regular files are read (links to them included). A folder opens as a stream on some
+// systems but reads nothing, and opening a named pipe, which an archive of recordings can hold
+// under a part's or a dump's name, would wait for a writer that never comes. The table's lock is
+// held and the number is free.
+int openInto(FileTable& table, const char* name, int file_number) {
   if (name == nullptr) return 2;
-  // Only regular files are read (links to them included). A folder opens as a stream on some
-  // systems but reads nothing, and opening a named pipe, which an archive of recordings can hold
-  // under a part's or a dump's name, would wait for a writer that never comes.
   std::error_code error;
   if (!std::filesystem::is_regular_file(name, error)) return 2;
   std::FILE* stream = std::fopen(name, "rb");
   if (stream == nullptr) return 2;
   table.streams[static_cast<size_t>(file_number)] = stream;
   return 0;
+}
+
+}  // namespace
+
+int openForReading(const char* name, int file_number) {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  if (!validNumber(file_number) || openStream(table, file_number) != nullptr) return 1;
+  return openInto(table, name, file_number);
+}
+
+int openUnderFreeNumber(const char* name) {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  for (int n = 1; n <= kMaxFileNumber; ++n) {
+    if (openStream(table, n) == nullptr) return openInto(table, name, n) == 0 ? n : 0;
+  }
+  return 0;
+}
+
+int reopenForReading(const char* name, int file_number) {
+  FileTable& table = fileTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  if (!validNumber(file_number)) return 1;
+  std::FILE* open = openStream(table, file_number);
+  if (open != nullptr) std::fclose(open);
+  table.streams[static_cast<size_t>(file_number)] = nullptr;
+  return openInto(table, name, file_number);
 }
 
 int readAt(int file_number, int64_t position, void* buffer, int32_t size, int32_t* count) {

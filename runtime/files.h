@@ -15,6 +15,16 @@ int freeFileNumber();
 // 1..255 or one that is already open; 2 when the file cannot be opened.
 int openForReading(const char* name, int file_number);
 
+// Opens a file for binary reading under the lowest free number, found and taken at once so that
+// another thread cannot take the same number meanwhile. The number, or 0 when the file cannot be
+// opened or every number is taken.
+int openUnderFreeNumber(const char* name);
+
+// Closes the file open under the number, if any, and opens `name` in its place at once, so that
+// the number stays this caller's. 0 on success; 1 for a number outside 1..255; 2 when the file
+// cannot be opened (the number is free then).
+int reopenForReading(const char* name, int file_number);
+
 // Reads up to size bytes at a 1-based position (0 = the current position) into buffer. The
 // number of bytes actually read goes to *count when count is not null; a short read at the end
 // of the file is no error. The current position moves behind the bytes read.

@@ -8,13 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/bmp_header.h"
 #include "runtime/files.h"
-#include "runtime/screen.h"
 
 namespace {
-
-constexpr int kFileHeaderSize = 14;
-constexpr int kInfoHeaderSize = 40;  // the smallest info header with 32-bit sizes
 
 // What the decoder needs of a BMP file's headers.
 struct BmpLayout {
@@ -43,11 +40,6 @@ int bytesPerPixelOfDepth(int depth) {
   }
 }
 
-uint32_t littleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-         (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
-}
-
 void fillPixels(Image* image, uint32_t colour) {
   uint8_t* pixels = imagePixels(image);
   const size_t size = static_cast<size_t>(image->bytes_per_pixel);
@@ -62,7 +54,7 @@ void fillPixels(Image* image, uint32_t colour) {
 // 0 when an image of this size may be made, else its error code. The size is tested by
 // division: pitch x height need not fit in 64 bits.
 int checkImageRequest(int width, int height, int bytes_per_pixel, int64_t pitch) {
-  if (screenPixels() == nullptr || width <= 0 || height <= 0 || bytes_per_pixel == 0) return 1;
+  if (width <= 0 || height <= 0 || bytes_per_pixel == 0) return 1;
   if (height > (kMaxImageBytes - static_cast<int64_t>(sizeof(Image))) / pitch) {
     return kImageTooLarge;
   }
@@ -71,30 +63,21 @@ int checkImageRequest(int width, int height, int bytes_per_pixel, int64_t pitch)
 
 bool supportedBits(int bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
 
-// Reads the file and info headers; false when the file is not a BMP this decoder reads.
+// Takes the headers the decoder needs; false when the file is not a BMP this decoder reads.
 bool readLayout(int file, BmpLayout* layout) {
-  uint8_t header[kFileHeaderSize + kInfoHeaderSize] = {};
-  int32_t got = 0;
-  readAt(file, 1, header, sizeof header, &got);
-  if (got < static_cast<int32_t>(sizeof header) || header[0] != 'B' || header[1] != 'M') {
+  const BmpHeader header = readBmpHeaderOf(file);
+  if (!header.magic || header.present < kBmpHeadersSize || header.info_size < kBmpInfoHeaderSize ||
+      header.width <= 0 || header.height == 0 || !supportedBits(header.bits) ||
+      header.compression != 0) {
     return false;
   }
-  const uint32_t info_size = littleEndian32(header + 14);
-  const int32_t width = static_cast<int32_t>(littleEndian32(header + 18));
-  const int32_t height = static_cast<int32_t>(littleEndian32(header + 22));
-  const int bits = header[28] | (header[29] << 8);
-  const uint32_t compression = littleEndian32(header + 30);
-  if (info_size < kInfoHeaderSize || width <= 0 || height == 0 || !supportedBits(bits) ||
-      compression != 0) {
-    return false;
-  }
-  layout->width = width;
-  layout->height = height > 0 ? int64_t{height} : -int64_t{height};
-  layout->bottom_up = height > 0;
-  layout->bits = bits;
-  layout->palette_at = kFileHeaderSize + int64_t{info_size};
-  layout->pixels_at = littleEndian32(header + 10);
-  layout->stride = (layout->width * bits + 31) / 32 * 4;
+  layout->width = header.width;
+  layout->height = header.height > 0 ? int64_t{header.height} : -int64_t{header.height};
+  layout->bottom_up = header.height > 0;
+  layout->bits = header.bits;
+  layout->palette_at = static_cast<int64_t>(kBmpFileHeaderSize) + int64_t{header.info_size};
+  layout->pixels_at = header.pixels_at;
+  layout->stride = (layout->width * header.bits + 31) / 32 * 4;
   layout->file_length = fileLength(file);
   return true;
 }
@@ -169,8 +152,8 @@ Image* createImage(int width, int height, uint32_t colour, int depth, int* error
 
 int loadImage(const char* path, Image* image, int32_t* palette) {
   if (path == nullptr || image == nullptr || image->bytes_per_pixel != 1) return 1;
-  const int file = freeFileNumber();
-  if (file == 0 || openForReading(path, file) != 0) return kImageCannotOpen;
+  const int file = openUnderFreeNumber(path);
+  if (file == 0) return kImageCannotOpen;
   BmpLayout layout;
   const bool readable = readLayout(file, &layout);
   if (readable) {

@@ -31,8 +31,9 @@ constexpr int kImageNotReadable = 3;  // loadImage: not an uncompressed 1/2/4/8-
 inline uint8_t* imagePixels(Image* image) { return reinterpret_cast<uint8_t*>(image + 1); }
 
 // A width x height image of the given depth (8, 16, 24 or 32) with every pixel set to the low
-// bytes of `colour`, little-endian. Needs an open screen and a width and height above 0, else
-// error 1 and null; the code goes to *error when error is not null. Release with destroyImage.
+// bytes of `colour`, little-endian. Needs one of those depths and a width and height above 0,
+// else error 1 and null; the code goes to *error when error is not null. No screen is needed:
+// images are plain memory, made and used on any thread. Release with destroyImage.
 Image* createImage(int width, int height, uint32_t colour, int depth, int* error = nullptr);
 
 // Decodes an uncompressed BMP of 1, 2, 4 or 8 bits per pixel with an info header of 40 bytes or

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "player/player_output.h"
 #include "runtime/timing.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
@@ -224,7 +225,7 @@ int runBench(int argc, const char* const* argv) {
   BenchOptions options;
   const std::string problem = readOptions(args, &options);
   if (!problem.empty()) return usageError("bench", problem, kUsage);
-  if (!openToolScreen("bench")) return kExitFailed;
+  setMessageStream(stderr);  // the player's messages (textures loaded); standard output is ours
   std::vector<RunTimes> runs(static_cast<size_t>(options.repeat));
   for (RunTimes& run : runs) {
     if (!benchRun(options, &run)) return kExitFailed;

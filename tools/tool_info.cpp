@@ -8,9 +8,8 @@
 
 #include "player/stream_records.h"
 #include "player/texture_loader.h"
+#include "runtime/bmp_header.h"
 #include "runtime/files.h"
-#include "runtime/presenter_headless.h"
-#include "runtime/screen.h"
 #include "runtime/text.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
@@ -107,38 +106,26 @@ int64_t& recordCount(InfoFacts& facts, RecordClass what) {
 }
 
 // The BMP fields the loader reads; false when the file cannot be opened.
-bool readBmpHeader(const std::string& path, TextureFacts* facts) {
-  const int file = freeFileNumber();
-  if (file == 0 || openForReading(path.c_str(), file) != 0) return false;
-  uint8_t bytes[30] = {};
-  int32_t got = 0;
-  readAt(file, 1, bytes, sizeof bytes, &got);
-  closeFile(file);
-  if (got < static_cast<int32_t>(sizeof bytes) || bytes[0] != 'B' || bytes[1] != 'M') {
+bool readDumpHeader(const std::string& path, TextureFacts* facts) {
+  BmpHeader header;
+  if (!readBmpHeader(path.c_str(), &header)) return false;
+  if (!bmpHasSizeFields(header)) {
     facts->state = DumpState::kNotBmp;
     return true;
   }
-  facts->width = static_cast<int32_t>(readUint32(bytes + 18));
-  facts->height = static_cast<int32_t>(readUint32(bytes + 22));
-  facts->bits = readUint16(bytes + 28);
+  facts->width = header.width;
+  facts->height = header.height;
+  facts->bits = header.bits;
   facts->state = DumpState::kDoesNotLoad;
   return true;
 }
 
-// The loader's images need an open screen: a small one with no window and no keyboard.
-bool openImageScreen() {
-  setHeadlessStdinKeyboard(false);
-  setPreferredPresenter("Headless");
-  return openScreen(8, 8, 16, 1, 0, 60) == 0;
-}
-
-TextureFacts checkTexture(const std::string& folder, uint64_t id, bool* screen_open) {
+TextureFacts checkTexture(const std::string& folder, uint64_t id) {
   TextureFacts facts;
   if (id == 0) return facts;
   const std::string path = textureDumpPath(folder, id);
   facts.state = DumpState::kMissing;
-  if (!readBmpHeader(path, &facts) || facts.state == DumpState::kNotBmp) return facts;
-  if (!*screen_open) *screen_open = openImageScreen();
+  if (!readDumpHeader(path, &facts) || facts.state == DumpState::kNotBmp) return facts;
   TextureDump dump;
   if (loadTextureDump(path, &dump) == DumpLoad::kLoaded) {
     facts.state = DumpState::kLoads;
@@ -148,11 +135,9 @@ TextureFacts checkTexture(const std::string& folder, uint64_t id, bool* screen_o
 }
 
 void checkTextures(const RecordingHeader& header, const std::string& folder, InfoFacts& facts) {
-  bool screen_open = false;
   for (int slot = 1; slot <= kTextureSlots; ++slot) {
-    facts.textures[slot - 1] = checkTexture(folder, header.texture_ids[slot - 1], &screen_open);
+    facts.textures[slot - 1] = checkTexture(folder, header.texture_ids[slot - 1]);
   }
-  if (screen_open) closeScreen();
 }
 
 void countTriangle(InfoFacts& facts, const TriangleRecord& triangle) {

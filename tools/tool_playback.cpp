@@ -5,18 +5,11 @@
 
 #include <cstdio>
 
-#include "player/player_output.h"
 #include "renderer/gl.h"
 #include "runtime/files.h"
-#include "runtime/presenter_headless.h"
-#include "runtime/screen.h"
 #include "runtime/timing.h"
 
 namespace {
-
-Pixel565* windowPixels(ToolPlayback& playback) {
-  return reinterpret_cast<Pixel565*>(playback.window.data());
-}
 
 // Every frame is filtered, also those outside the range: filtering leaves its pair averages in
 // the render buffer, and the next frame is drawn over them, exactly as in the player.
@@ -25,9 +18,9 @@ PlaybackStep takeFrameMark(void* context, float) {
   const int64_t index = playback.frames_met++;
   glFinish();  // the frame's drawing, which the drawing threads may still owe, is not filtering
   const double start = timerSeconds();
-  filterFrame(playback.target, windowPixels(playback));
+  filterFrame(playback.target, playback.target.window_picture);
   playback.filter_seconds += timerSeconds() - start;
-  const FramePicture picture = {windowPixels(playback), playback.target.width,
+  const FramePicture picture = {playback.target.window_picture, playback.target.width,
                                 playback.target.height};
   if (playback.frames.contains(index) && playback.sink.take != nullptr &&
       !playback.sink.take(playback.sink.context, index, picture)) {
@@ -62,18 +55,6 @@ void closeStream(StreamState& stream) {
 
 }  // namespace
 
-bool openToolScreen(const char* command) {
-  if (screenPixels() != nullptr) return true;
-  setMessageStream(stderr);  // standard output is the tool's own
-  setHeadlessStdinKeyboard(false);
-  setPreferredPresenter("Headless");
-  if (openScreen(1, 1, 16, 1, 0, 0) != 0) {
-    std::fprintf(stderr, "kestrune %s: cannot open a headless screen\n", command);
-    return false;
-  }
-  return true;
-}
-
 std::string textureFolderOf(const std::string& path_template) {
   // Part 0's real name: a "%i" in a folder's name belongs to that folder.
   const std::string part0 = partFileName(path_template, 0).name;
@@ -91,15 +72,6 @@ bool openToolPlayback(const char* command, const std::string& path, const Deskto
     closeStream(playback->stream);
     return false;
   }
-  const size_t window_pixels =
-      static_cast<size_t>(playback->target.width) * static_cast<size_t>(playback->target.height);
-  if (!playback->window.allocate(window_pixels * sizeof(Pixel565))) {
-    std::fprintf(stderr, "kestrune %s: no memory for a %dx%d window picture\n", command,
-                 playback->target.width, playback->target.height);
-    closeRenderSurface(playback->target);
-    closeStream(playback->stream);
-    return false;
-  }
   rkSetRasterThreads(playback->threads);
   loadTexturesWith(playback->header, rendererTextureCalls(), playback->textures,
                    textureFolderOf(path));
@@ -107,6 +79,7 @@ bool openToolPlayback(const char* command, const std::string& path, const Deskto
 }
 
 PlayedRecording playToolRecording(ToolPlayback& playback, const ChunkLoopHooks& hooks) {
+  glMakeCurrent(playback.target.context);
   TriangleDrawing drawing;
   drawing.calls = &rendererDrawingCalls();
   drawing.textures = &playback.textures;

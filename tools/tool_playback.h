@@ -1,7 +1,8 @@
 // The player's drawing path for the tool: the same start-up (render surface, fixed renderer state,
 // texture loading) and the same chunk loop, with frame marks taken over so that every frame is
-// drawn and filtered 2:1 without pacing. Receives a recording path and a desktop size; hands each
-// filtered frame to the caller.
+// drawn and filtered 2:1 without pacing, on a renderer context of the playback's own, so that
+// playbacks on different threads draw at once. Receives a recording path and a desktop size;
+// hands each filtered frame to the caller.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,9 +11,10 @@
 #include "player/chunk_loop.h"
 #include "player/render_target.h"
 #include "player/texture_loader.h"
-#include "runtime/byte_buffer.h"
 #include "tools/tool_args.h"
 #include "tools/tool_frame_files.h"
+
+struct RenderContext;
 
 // Takes the filtered window picture of frame `index` (counted from 0 at the first frame mark);
 // false stops playback as failed.
@@ -25,9 +27,8 @@ struct FrameSink {
 struct ToolPlayback {
   StreamState stream;
   RecordingHeader header;
-  RenderTarget target;
+  RenderTarget target;  // with the renderer context of this playback's own
   TextureTable textures;
-  ByteBuffer window;  // target.width x target.height pixels, the filtered picture
   FrameRange frames;  // frames handed to the sink; playback stops after the last
   FrameSink sink;
   int threads = 1;         // the renderer's drawing threads, set before opening
@@ -36,31 +37,30 @@ struct ToolPlayback {
   bool sink_failed = false;
 };
 
-// Opens the screen that the image services of texture loading need: headless, 1 x 1 (nothing is
-// presented on it; frames are filtered into the tool's own buffer), standard input not taken as
-// a keyboard. Sends the player's messages to standard error. Once per process; false after a
-// message.
-bool openToolScreen(const char* command);
-
 // The texture folder beside a recording: the folder of its part 0 (the template's first "%i"
 // replaced by 0, as in every part name), then "/../TexDump/", the place the player finds
 // textures relative to the demo recording.
 std::string textureFolderOf(const std::string& path_template);
 
 // Opens part 0, checks the header, opens the render surface for the desktop and loads the
-// textures, as the player's start-up does, and has the renderer draw with playback->threads. False
-// after a message on standard error (naming `command`), with nothing left open.
+// textures, as the player's start-up does, and has the renderer draw with playback->threads. No
+// screen is opened. The playback gets a renderer context of its own, current on the calling
+// thread afterwards; a context current there before is left open and no longer current. False
+// after a message on standard error (naming `command`), with nothing left open. The player's
+// messages go where setMessageStream sent them.
 bool openToolPlayback(const char* command, const std::string& path, const DesktopSize& desktop,
                       ToolPlayback* playback);
 
 // Plays the whole recording (up to the last frame of playback->frames) through the shared chunk
-// loop: every frame mark filters the render buffer into playback->window and, within the range,
-// hands it to the sink. Gives how the chunk loop ended and the triangle records walked.
+// loop, with the playback's context made current on the calling thread (one thread at a time):
+// every frame mark filters the render buffer into the target's window picture and, within the
+// range, hands it to the sink. Gives how the chunk loop ended and the triangle records walked.
 struct PlayedRecording {
   StreamStep end = StreamStep::kEnd;
   int64_t triangles = 0;
 };
 PlayedRecording playToolRecording(ToolPlayback& playback, const ChunkLoopHooks& hooks = {});
 
-// Frees the render surface and closes the open part file.
+// Frees the render surface with its context and closes the open part file. The calling thread is
+// left with no current context.
 void closeToolPlayback(ToolPlayback& playback);

@@ -8,6 +8,7 @@
 #include <string>
 #include <system_error>
 
+#include "player/player_output.h"
 #include "runtime/timing.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
@@ -163,7 +164,7 @@ int runRender(int argc, const char* const* argv) {
   RenderOptions options;
   const std::string problem = readOptions(args, &options);
   if (!problem.empty()) return usageError("render", problem, kUsage);
-  if (!openToolScreen("render")) return kExitFailed;
+  setMessageStream(stderr);  // the player's messages (textures loaded); standard output is ours
   ToolPlayback playback;
   playback.threads = options.threads;
   if (!openToolPlayback("render", options.recording, options.desktop, &playback)) {

@@ -1,73 +1,28 @@
-// Reads a recording the way the player plays it, without drawing, pacing or printing: part files,
-// chunks and records in stream order. Receives the path template and handlers; hands each part,
-// chunk, record and anomaly to the handlers, with their places in the files.
+// Reads a recording through the player's own stream steps and record walk, without drawing,
+// pacing or printing: part files, chunks and records in stream order. Receives the path template
+// and handlers; hands each part, chunk, record and anomaly to the handlers, with their places in
+// the files.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
 
 #include "player/recording_stream.h"
+#include "player/stream_events.h"
 
-// A byte in the recording's files: the part file's index and the offset from its first byte.
-struct FilePlace {
-  int32_t part = 0;
-  int64_t offset = 0;
-};
+// The stream's events under the names the tool's reports use.
+using ScanPart = StreamPart;
+using ScanChunk = StreamChunk;
+using ScanRecord = StreamRecord;
 
-// A part file the player opens (or tries to), in the order it does.
-struct ScanPart {
-  int32_t index = 0;
-  std::string name;
-  int64_t length = -1;  // -1 when the part cannot be opened
-};
-
-// A chunk that was read whole; its records are walked next.
-struct ScanChunk {
-  int64_t index = 0;     // chunks counted from 0 in stream order
-  FilePlace place;       // where its length field begins
-  int32_t length = 0;    // compressed bytes, the length field's value
-  int64_t unpacked = 0;  // bytes the walk covers: those zlib wrote into the output buffer
-  int zlib_result = 0;   // uncompress's result code
-};
-
-// What the walk makes of a record's first byte and the bytes left behind it.
-enum class RecordClass {
-  kFrameMark,
-  kTriangle,
-  kPoints,   // kind 3 or 4: the rest of the chunk is skipped
-  kBadKind,  // kind 0 or 5 to 255: the rest of the chunk is skipped
-  kCutOff,   // a frame mark or triangle longer than the bytes left: the rest is skipped
-};
-
-// A record met by the walk. Frames count the frame marks before the record, so a frame mark
-// closes the frame that carries its number.
-struct ScanRecord {
-  RecordClass what = RecordClass::kBadKind;
-  int64_t chunk = 0;
-  int64_t offset = 0;  // of its first byte inside the decompressed chunk
-  int64_t frame = 0;
-  const uint8_t* bytes = nullptr;  // its first byte in the output buffer
-  int64_t bytes_left = 0;          // from its first byte to the end of the decompressed data
-};
-
-enum class AnomalyKind {
-  kPoints,  // record anomalies: the rest of the chunk is skipped
-  kBadKind,
-  kCutOffRecord,
-  kDamagedChunk,   // chunk anomalies: zlib data that does not decompress cleanly
-  kOversizeChunk,  // more than the output buffer holds; the walk stops at its end
-  kBadLength,      // stream anomalies, each ends the scan: a negative or missing length field
-  kOverflow,       // a length above the input buffer: the player exits at once
-  kBrokenStream,   // the part a chunk runs on into cannot be opened
-  kBudgetOverrun,  // a chunk's data runs past the last part: not walked
-};
-
+// An anomaly as the tool reports it: where it was met, and the values involved with what the
+// player does, in words.
 struct Anomaly {
   AnomalyKind kind = AnomalyKind::kBadKind;
   int64_t chunk = 0;
   FilePlace place;      // where the chunk's length field begins
   int64_t record = -1;  // the record's offset in the decompressed chunk; -1 for chunk and stream
-  std::string detail;   // the values involved and what the player does
+  std::string detail;
 };
 
 enum class ScanEnd {

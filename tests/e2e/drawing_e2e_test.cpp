@@ -56,7 +56,7 @@ class DrawingPath : public ::testing::Test {
     setPreferredPresenter("headless");
     setEnvironment("KESTRUNE_DESKTOP", "32x18");
     now = 0;
-    ASSERT_TRUE(openRenderTarget());
+    ASSERT_TRUE(openRenderTarget(target_));
     const std::string dumps = folder_.path() + "/";
     ASSERT_TRUE(writeBmpFile(textureDumpPath(dumps, 1), plainTexture({0, 0, 0})));
     ASSERT_TRUE(writeBmpFile(textureDumpPath(dumps, 2), plainTexture({255, 130, 3})));
@@ -67,13 +67,15 @@ class DrawingPath : public ::testing::Test {
     loadTexturesWith(header, rendererTextureCalls(), table_, dumps);
     ASSERT_EQ(testing::internal::GetCapturedStdout(),
               "Texture #1 (0000000000000001.bmp)\nTexture #2 (0000000000000002.bmp)\n");
-    const PacingServices services = {[] { return now; }, [](int, int) { return 0; },
-                                     [](int) { return 0; }, [] { return std::string(); },
-                                     presentFrame};
+    PacingServices services = realPacingServices(target_);
+    services.timer = [] { return now; };
+    services.sleep = [](int, int) { return 0; };
+    services.key_down = [](int) { return 0; };
+    services.read_key = [] { return std::string(); };
     playback_ = startPlayback(services, {{}, &rendererDrawingCalls(), &table_});
   }
   void TearDown() override {
-    closeRenderSurface(renderTarget());
+    closeRenderSurface(target_);
     resetRuntimeState();
     setEnvironment("KESTRUNE_DESKTOP", nullptr);
   }
@@ -93,6 +95,7 @@ class DrawingPath : public ::testing::Test {
 
   TempFolder folder_;
   TextureTable table_;
+  RenderTarget target_;
   PlaybackState playback_;
 };
 
@@ -143,7 +146,7 @@ TEST_F(DrawingPath, DroppedFramesAreNotDrawn) {
   walk(joinBytes({fullScreen(kOrangeSlot, 0, 0), frameMarkBytes(1)}));
   EXPECT_FALSE(playback_.pacing.skip);
   EXPECT_EQ(window(), filled(rgb(12, 42, 6)));
-  EXPECT_EQ(renderTarget().render_buffer[1], rgb(12, 42, 6));  // nothing drawn either
+  EXPECT_EQ(target_.render_buffer[1], rgb(12, 42, 6));  // nothing drawn either
   walk(joinBytes({fullScreen(kOrangeSlot, 0, 0), frameMarkBytes(1)}));
   EXPECT_EQ(window(), filled(rgb(30, 32, 0)));
 }

@@ -173,7 +173,7 @@ int recordSleep(int milliseconds, int) {
 }
 int noKeyHeld(int) { return 0; }
 std::string noKey() { return ""; }
-void countPresent() { pacingLog().presents += 1; }
+void countPresent(void*) { pacingLog().presents += 1; }
 
 }  // namespace
 

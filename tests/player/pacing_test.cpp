@@ -61,7 +61,7 @@ std::string fakeReadKey() {
   return key;
 }
 
-void fakePresent() { script->calls.push_back("present"); }
+void fakePresent(void*) { script->calls.push_back("present"); }
 
 const PacingServices kFakeServices = {fakeTimer, fakeSleep, fakeKeyHeld, fakeReadKey, fakePresent};
 

@@ -14,7 +14,7 @@ double stoppedClock() { return 0; }
 int noSleep(int, int) { return 0; }
 int noKeyHeld(int) { return 0; }
 std::string noKey() { return ""; }
-void noPresent() {}
+void noPresent(void*) {}
 
 // Walks the first `length` bytes of `buffer` and gives what the walk printed.
 std::string walkOutput(const Bytes& buffer, size_t length, PlaybackStep* step = nullptr) {

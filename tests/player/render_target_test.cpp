@@ -30,7 +30,7 @@ class RenderTargetTest : public ::testing::Test {
     setPreferredPresenter("headless");
   }
   void TearDown() override {
-    closeRenderSurface(renderTarget());
+    closeRenderSurface(target_);
     resetRuntimeState();
     setEnvironment("KESTRUNE_DESKTOP", nullptr);
   }
@@ -39,7 +39,7 @@ class RenderTargetTest : public ::testing::Test {
   std::string openOnDesktop(const char* size, bool* opened) {
     setEnvironment("KESTRUNE_DESKTOP", size);
     testing::internal::CaptureStdout();
-    *opened = openRenderTarget();
+    *opened = openRenderTarget(target_);
     return testing::internal::GetCapturedStdout();
   }
 
@@ -48,6 +48,8 @@ class RenderTargetTest : public ::testing::Test {
     const auto* pixels = static_cast<const Pixel565*>(screenPixels());
     return std::vector<Pixel565>(pixels, pixels + size_t(info.width) * size_t(info.height));
   }
+
+  RenderTarget target_;
 };
 
 // The model-view and projection tops' product applied to a stream vertex (x, y, 0).
@@ -167,9 +169,9 @@ TEST_F(RenderTargetTest, ScreenThatDoesNotOpen) {
   EXPECT_EQ(openOnDesktop("1x1", &opened), "Error: Could not open the screen\n");
   EXPECT_FALSE(opened);
   EXPECT_EQ(screenPixels(), nullptr);
-  EXPECT_EQ(renderTarget().render_buffer, nullptr);
+  EXPECT_EQ(target_.render_buffer, nullptr);
   EXPECT_EQ(glCurrentContext(), nullptr);
-  presentFrame();  // nothing to present into, nothing written
+  presentFrame(target_);  // nothing to present into, nothing written
 }
 
 // Half the desktop, remainders dropped, and a render buffer of twice that.
@@ -181,11 +183,11 @@ TEST_F(RenderTargetTest, WindowIsHalfTheDesktop) {
   EXPECT_EQ(info.width, 683);
   EXPECT_EQ(info.height, 383);
   EXPECT_EQ(info.depth, 16);
-  EXPECT_EQ(renderTarget().width, 683);
-  EXPECT_EQ(renderTarget().height, 383);
-  EXPECT_EQ(renderTarget().zbuffer->width, 1366);
-  EXPECT_EQ(renderTarget().zbuffer->height, 766);
-  EXPECT_EQ(glCurrentContext()->zbuffer, renderTarget().zbuffer);
+  EXPECT_EQ(target_.width, 683);
+  EXPECT_EQ(target_.height, 383);
+  EXPECT_EQ(target_.zbuffer->width, 1366);
+  EXPECT_EQ(target_.zbuffer->height, 766);
+  EXPECT_EQ(glCurrentContext()->zbuffer, target_.zbuffer);
 }
 
 // presentFrame filters the render buffer into the window's frame buffer, which the headless
@@ -194,7 +196,7 @@ TEST_F(RenderTargetTest, PresentFiltersIntoTheWindow) {
   bool opened = false;
   openOnDesktop("8x4", &opened);
   ASSERT_TRUE(opened);
-  Pixel565* render = renderTarget().render_buffer;  // 8 x 4 for a 4 x 2 window
+  Pixel565* render = target_.render_buffer;  // 8 x 4 for a 4 x 2 window
   const Pixel565 white = 0xFFFF;
   const Pixel565 red = rgb(31, 0, 0);
   const Pixel565 drawn[32] = {white, white, red, 0, 0, 0, 0x1234, 0xABCD,  //
@@ -202,7 +204,7 @@ TEST_F(RenderTargetTest, PresentFiltersIntoTheWindow) {
                               0,     0,     0,   0, 0, 0, 0,      0,       //
                               0,     0,     0,   0, 0, 0, 0,      red};
   std::memcpy(render, drawn, sizeof drawn);
-  presentFrame();
+  presentFrame(target_);
   // 0x1234 and 0xABCD average to (11, 23, 16) in both rows, then to (10, 22, 16).
   const std::vector<Pixel565> expected = {
       rgb(30, 62, 30), rgb(7, 0, 0), 0, rgb(10, 22, 16), 0, 0, 0, rgb(7, 0, 0)};
@@ -220,18 +222,18 @@ TEST_F(RenderTargetTest, PresentFiltersIntoTheWindow) {
   EXPECT_EQ(shown.last_row, 1);
   // Nothing drawn since: the next presentation averages the averages left in the even columns.
   // Upper row of block 1: red 15 and 0 give 7; lower row of the last block: 15 and 31 give 22.
-  presentFrame();
+  presentFrame(target_);
   EXPECT_EQ(windowPixels(), (std::vector<Pixel565>{rgb(30, 62, 30), rgb(3, 0, 0), 0,
                                                    rgb(10, 22, 16), 0, 0, 0, rgb(11, 0, 0)}));
 }
 
 // Without the window the target was opened for, presenting writes nothing.
 TEST_F(RenderTargetTest, PresentNeedsTheTargetsWindow) {
-  ASSERT_TRUE(openRenderSurface(renderTarget(), 4, 2));
-  std::memset(renderTarget().render_buffer, 0xFF, 8 * 4 * 2);
-  presentFrame();  // no screen at all
+  ASSERT_TRUE(openRenderSurface(target_, 4, 2));
+  std::memset(target_.render_buffer, 0xFF, 8 * 4 * 2);
+  presentFrame(target_);  // no screen at all
   ASSERT_EQ(openScreen(3, 2, 16, 1, 0, 0), 0);
-  presentFrame();  // a screen of another size
+  presentFrame(target_);  // a screen of another size
   EXPECT_EQ(windowPixels(), std::vector<Pixel565>(6, 0));
-  EXPECT_EQ(renderTarget().render_buffer[0], 0xFFFF);  // not filtered either
+  EXPECT_EQ(target_.render_buffer[0], 0xFFFF);  // not filtered either
 }

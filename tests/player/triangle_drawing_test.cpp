@@ -184,7 +184,7 @@ TEST_F(TriangleDrawingTest, SlotsRebindAfterSlotZero) {
 TEST_F(TriangleDrawingTest, SkippedTrianglesIssueNothing) {
   PlaybackState playback =
       startPlayback({[] { return 0.0; }, [](int, int) { return 0; }, [](int) { return 0; },
-                     [] { return std::string(); }, [] {}},
+                     [] { return std::string(); }, [](void*) {}},
                     drawing_);
   const Bytes first = triangleRecordBytes(stateTriangle(4, 1));
   const Bytes skipped = triangleRecordBytes(stateTriangle(6, 0));

@@ -1,4 +1,4 @@
-// Images in memory and the BMP decoder: the block's header and pitch, what needs a screen, the
+// Images in memory and the BMP decoder: the block's header and pitch, that no screen is needed, the
 // palette words, index unpacking at 1, 2 and 8 bits, row order, info header sizes, and files
 // that lie about their sizes and offsets. Also the BMP writer the other tests build dumps with.
 #include "runtime/image.h"
@@ -33,9 +33,7 @@ const Bytes kHandMadeDump = {
 class ImageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetRuntimeState();
-    setPreferredPresenter("headless");
-    ASSERT_EQ(openScreen(16, 16, 16, 1, 0, 0), 0);
+    resetRuntimeState();  // no screen is open: images do not need one
   }
   void TearDown() override {
     for (Image* image : images_) destroyImage(image);
@@ -125,11 +123,15 @@ TEST_F(ImageTest, CreateRefusesBadArgumentsAndHugeBlocks) {
   EXPECT_EQ(destroyImage(nullptr), 1);
 }
 
-TEST_F(ImageTest, CreateNeedsAnOpenScreen) {
-  closeScreen();
+TEST_F(ImageTest, ImagesAreMadeAndLoadedWithoutAScreen) {
+  ASSERT_EQ(screenPixels(), nullptr);
   int error = -1;
-  EXPECT_EQ(createImage(4, 4, 0, 8, &error), nullptr);
-  EXPECT_EQ(error, 1);
+  Image* made = createImage(3, 2, 0, 8, &error);
+  ASSERT_NE(made, nullptr);
+  images_.push_back(made);
+  EXPECT_EQ(error, 0);
+  EXPECT_EQ(loadImage(writeDump(kHandMadeDump).c_str(), made, nullptr), 0);
+  EXPECT_EQ(cells(made, 3, 2), (std::vector<int>{1, 0, 1, 0, 1, 1}));
 }
 
 TEST_F(ImageTest, HandMadeDumpGivesCellsAndSixBitPaletteWords) {

@@ -39,32 +39,6 @@ std::string lineOf(const std::string& output, const std::string& prefix) {
   return found.size() == 1 ? found[0] : "(" + text(found.size()) + " lines of " + prefix + ")";
 }
 
-// What the player prints for the anomalies info lists, in the same order.
-std::string playerMessagesFor(const std::string& info) {
-  std::string messages;
-  bool exits = false;
-  for (const std::string& line : linesStartingWith(info, "anomaly: ")) {
-    const std::string name = line.substr(9, line.find(' ', 9) - 9);
-    if (name == "points") messages += "Points Not implemented!\n";
-    if (name == "bad-kind") {
-      const size_t id = line.find("(Bad ID ") + 8;
-      messages += "Bad ID " + line.substr(id, line.find(')', id) - id) + "()!\n";
-    }
-    if (name == "cut-off-record") {
-      messages += "Record " + line.substr(line.find(": kind ") + 7, 1) +
-                  " cut off at the end of the chunk!\n";
-    }
-    if (name == "bad-length") messages += "bad luck end of file\n";
-    if (name == "overflow") messages += "Overflow on input buffer\n";
-    if (name == "overflow") exits = true;
-    if (name == "broken-stream") {
-      const size_t open = line.find(" (") + 2;
-      messages += line.substr(open, line.find(") cannot") - open) + "\nBroken Stream\n";
-    }
-  }
-  return exits ? messages : messages + "Done.";
-}
-
 class InfoTest : public ::testing::Test {
  protected:
   std::string write(const std::string& name, const Bytes& bytes) {
@@ -84,11 +58,9 @@ class InfoTest : public ::testing::Test {
     EXPECT_EQ(result.err, "");
     return result.out;
   }
-  // Info's anomaly lines without their "anomaly: " prefix, and a check that the player, run on
-  // the same recording, prints exactly the messages those anomalies stand for.
-  std::vector<std::string> anomaliesAgreeingWithPlayer(const std::string& path) {
+  // Info's anomaly lines without their "anomaly: " prefix, checked against its count.
+  std::vector<std::string> anomaliesOf(const std::string& path) {
     const std::string out = info(path);
-    EXPECT_EQ(runHeadlessPlayer(path).out, playerMessagesFor(out)) << out;
     std::vector<std::string> anomalies;
     for (const std::string& line : linesStartingWith(out, "anomaly: ")) {
       anomalies.push_back(line.substr(9));
@@ -247,7 +219,7 @@ TEST_F(InfoTest, RecordAnomaliesGiveChunkFileOffsetAndRecordOffset) {
   }
   const std::string path = write("r.rec", stream);
   const std::string skipped = "; the rest of the chunk is skipped";
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(path),
+  EXPECT_EQ(anomaliesOf(path),
             (std::vector<std::string>{
                 "bad-kind chunk 0 at part 0 offset 264 record 34: kind 0 (Bad ID 0)" + skipped,
                 "points chunk 1 at part 0 offset " + text(at[1]) + " record 0: kind 3" + skipped,
@@ -285,7 +257,7 @@ TEST_F(InfoTest, DamagedZlibDataIsReportedAndWhatItWroteIsWalked) {
                                 compressedChunk(joinBytes({kTriangle, Bytes{3}}))}));
   const std::string data_error = ": zlib result -3 (data error); the ";
   EXPECT_EQ(
-      anomaliesAgreeingWithPlayer(path),
+      anomaliesOf(path),
       (std::vector<std::string>{
           "damaged-chunk chunk 0 at part 0 offset 264" + data_error + "0 bytes written are walked",
           "damaged-chunk chunk 1 at part 0 offset " + text(second) + data_error +
@@ -304,7 +276,7 @@ TEST_F(InfoTest, ChunkLargerThanTheOutputBufferIsWalkedUpToItsEnd) {
   const Bytes big = compressedChunk(
       joinBytes({repeatBytes(kTriangle, 10082), frameMarkBytes(4), kTriangle, Bytes{7, 0}}));
   const std::string path = write("r.rec", joinBytes({kHeader, big, compressedChunk(Bytes{3})}));
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(path),
+  EXPECT_EQ(anomaliesOf(path),
             (std::vector<std::string>{
                 "oversize-chunk chunk 0 at part 0 offset 264: decompresses to more than 262144 "
                 "bytes; the walk covers 262144",
@@ -320,18 +292,17 @@ TEST_F(InfoTest, ChunkLargerThanTheOutputBufferIsWalkedUpToItsEnd) {
 
 TEST_F(InfoTest, NegativeOrMissingLengthFieldEndsTheStream) {
   const std::string after_quiet = " chunk 1 at part 0 offset " + text(264 + kQuiet.size());
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(
-                write("m.rec", joinBytes({kHeader, kQuiet, lengthField(-1), Bytes(10, 0)}))),
-            std::vector<std::string>{"bad-length" + after_quiet +
-                                     ": length field -1 (4 of its 4 bytes present); playback "
-                                     "ends"});
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(
-                write("n.rec", joinBytes({kHeader, lengthField(INT32_MIN), kQuiet}))),
+  EXPECT_EQ(
+      anomaliesOf(write("m.rec", joinBytes({kHeader, kQuiet, lengthField(-1), Bytes(10, 0)}))),
+      std::vector<std::string>{"bad-length" + after_quiet +
+                               ": length field -1 (4 of its 4 bytes present); playback "
+                               "ends"});
+  EXPECT_EQ(anomaliesOf(write("n.rec", joinBytes({kHeader, lengthField(INT32_MIN), kQuiet}))),
             std::vector<std::string>{"bad-length chunk 0 at part 0 offset 264: length field "
                                      "-2147483648 (4 of its 4 bytes present); playback ends"});
   // Bytes 5, 0 and two missing ones read as 0xFFFF0005.
   const std::string cut = write("c.rec", joinBytes({kHeader, kQuiet, Bytes{5, 0}}));
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(cut),
+  EXPECT_EQ(anomaliesOf(cut),
             std::vector<std::string>{"bad-length" + after_quiet +
                                      ": length field -65531 (2 of its 4 bytes present); "
                                      "playback ends"});
@@ -342,7 +313,7 @@ TEST_F(InfoTest, LengthAbove32768OverflowsButExactly32768IsAccepted) {
   const std::string overflow =
       write("o.rec", joinBytes({kHeader, kQuiet, lengthField(32769), Bytes(32769, 0)}));
   EXPECT_EQ(
-      anomaliesAgreeingWithPlayer(overflow),
+      anomaliesOf(overflow),
       std::vector<std::string>{"overflow chunk 1 at part 0 offset " + text(264 + kQuiet.size()) +
                                ": length 32769 is above 32768; the player exits"});
   EXPECT_EQ(lineOf(info(overflow), "end: "), "end: overflow");
@@ -350,7 +321,7 @@ TEST_F(InfoTest, LengthAbove32768OverflowsButExactly32768IsAccepted) {
   Bytes full = zlibCompressed(joinBytes({frameMarkBytes(0), Bytes{7, 1}}));
   full.resize(32768, 0);  // zlib stops at the end of its stream
   const std::string accepted = write("a.rec", joinBytes({kHeader, rawChunk(full), kQuiet}));
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(accepted),
+  EXPECT_EQ(anomaliesOf(accepted),
             std::vector<std::string>{"bad-kind chunk 0 at part 0 offset 264 record 8: kind 7 "
                                      "(Bad ID 263); the rest of the chunk is skipped"});
   EXPECT_EQ(lineOf(info(accepted), "compressed bytes: "),
@@ -365,7 +336,7 @@ TEST_F(InfoTest, MissingPartInsideAChunkIsABrokenStream) {
     const std::string path =
         writeParts("r" + text(split) + ".%i.rec", {splitAt(stream, {split})[0]});
     const std::string part1 = folder.path() + "/r" + text(split) + ".1.rec";
-    EXPECT_EQ(anomaliesAgreeingWithPlayer(path),
+    EXPECT_EQ(anomaliesOf(path),
               std::vector<std::string>{"broken-stream chunk 1 at part 0 offset " + text(chunk1) +
                                        ": part 1 (" + part1 + ") cannot be opened; playback ends"});
     const std::string out = info(path);
@@ -380,18 +351,16 @@ TEST_F(InfoTest, OffsetsCountFromTheStartOfThePartThatHoldsTheChunk) {
   const std::string bad7 = " record 34: kind 7 (Bad ID 7); the rest of the chunk is skipped";
   const std::string bad8 = " record 34: kind 8 (Bad ID 8); the rest of the chunk is skipped";
   // Part 1 starts with chunk 2.
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(
-                writeParts("between.%i.rec", splitAt(stream, {chunk1 + kBad7.size()}))),
+  EXPECT_EQ(anomaliesOf(writeParts("between.%i.rec", splitAt(stream, {chunk1 + kBad7.size()}))),
             (std::vector<std::string>{"bad-kind chunk 1 at part 0 offset " + text(chunk1) + bad7,
                                       "bad-kind chunk 2 at part 1 offset 0" + bad8}));
   // Part 1 starts inside chunk 1's data; chunk 2 begins further on in part 1.
-  EXPECT_EQ(
-      anomaliesAgreeingWithPlayer(writeParts("inside.%i.rec", splitAt(stream, {chunk1 + 4 + 5}))),
-      (std::vector<std::string>{
-          "bad-kind chunk 1 at part 0 offset " + text(chunk1) + bad7,
-          "bad-kind chunk 2 at part 1 offset " + text(kBad7.size() - 9) + bad8}));
+  EXPECT_EQ(anomaliesOf(writeParts("inside.%i.rec", splitAt(stream, {chunk1 + 4 + 5}))),
+            (std::vector<std::string>{
+                "bad-kind chunk 1 at part 0 offset " + text(chunk1) + bad7,
+                "bad-kind chunk 2 at part 1 offset " + text(kBad7.size() - 9) + bad8}));
   // Part 1 starts inside chunk 1's length field.
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(writeParts("length.%i.rec", splitAt(stream, {chunk1 + 2}))),
+  EXPECT_EQ(anomaliesOf(writeParts("length.%i.rec", splitAt(stream, {chunk1 + 2}))),
             (std::vector<std::string>{
                 "bad-kind chunk 1 at part 0 offset " + text(chunk1) + bad7,
                 "bad-kind chunk 2 at part 1 offset " + text(kBad7.size() - 2) + bad8}));
@@ -402,7 +371,7 @@ TEST_F(InfoTest, ChunkRunningPastTheLastPartIsABudgetOverrun) {
   Bytes cut = joinBytes({kHeader, kQuiet, kBad7});
   cut.resize(cut.size() - 3);
   const std::string single = write("r.rec", cut);
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(single),
+  EXPECT_EQ(anomaliesOf(single),
             std::vector<std::string>{"budget-overrun chunk 1 at part 0 offset " + text(chunk1) +
                                      ": chunk of " + text(kBad7.size() - 4) + " bytes with " +
                                      text(kBad7.size() - 7) +
@@ -417,7 +386,7 @@ TEST_F(InfoTest, ChunkRunningPastTheLastPartIsABudgetOverrun) {
   ASSERT_LT(parts[1].size(), parts[0].size());
   const std::string path = writeParts("r.%i.rec", parts);
   EXPECT_EQ(
-      anomaliesAgreeingWithPlayer(path),
+      anomaliesOf(path),
       (std::vector<std::string>{
           "bad-kind chunk 1 at part 0 offset " + text(chunk1) +
               " record 34: kind 7 (Bad ID 7); the rest of the chunk is skipped",
@@ -432,7 +401,7 @@ TEST_F(InfoTest, FullLengthLastPartEndsQuietlyWhenNoPartFollows) {
   const Bytes part1 = longChunk(200, 7);
   ASSERT_GE(part1.size(), part0.size());
   const std::string path = writeParts("r.%i.rec", {part0, part1});
-  EXPECT_EQ(anomaliesAgreeingWithPlayer(path),
+  EXPECT_EQ(anomaliesOf(path),
             std::vector<std::string>{"bad-kind chunk 1 at part 1 offset 0 record 5200: kind 7 "
                                      "(Bad ID 7); the rest of the chunk is skipped"});
   const std::string out = info(path);
