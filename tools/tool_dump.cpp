@@ -64,7 +64,7 @@ void printFrameMark(const uint8_t* bytes) {
               static_cast<unsigned>(readUint32(bytes + 4)));
 }
 
-void printRecord(const ScanRecord& record) {
+void printRecord(const StreamRecord& record) {
   const unsigned kind = record.bytes[0];
   std::printf("frame %lld", static_cast<long long>(record.frame));
   switch (record.what) {
@@ -92,7 +92,7 @@ void printRecord(const ScanRecord& record) {
 // stops the scan: the tool reports it when it ends.
 ScanHandlers dumpHandlers(const FrameRange& range, int64_t* printed) {
   ScanHandlers handlers;
-  handlers.record = [range, printed](const ScanRecord& record) {
+  handlers.record = [range, printed](const StreamRecord& record) {
     if (record.frame > range.last) return false;  // frames only grow: nothing more to print
     if (range.contains(record.frame)) {
       printRecord(record);

@@ -82,8 +82,8 @@ struct TextureFacts {
 };
 
 struct InfoFacts {
-  std::vector<ScanPart> parts;
-  std::vector<ScanPart> unread_parts;
+  std::vector<StreamPart> parts;
+  std::vector<StreamPart> unread_parts;
   TextureFacts textures[kTextureSlots];
   int64_t compressed = 0;
   int64_t decompressed = 0;
@@ -166,7 +166,7 @@ void countFrameMark(InfoFacts& facts, const uint8_t* record) {
   facts.open_frame = 0;
 }
 
-bool countRecord(InfoFacts& facts, const ScanRecord& record) {
+bool countRecord(InfoFacts& facts, const StreamRecord& record) {
   recordCount(facts, record.what) += 1;
   if (record.what == RecordClass::kTriangle) countTriangle(facts, readTriangleRecord(record.bytes));
   if (record.what == RecordClass::kFrameMark) countFrameMark(facts, record.bytes);
@@ -175,12 +175,12 @@ bool countRecord(InfoFacts& facts, const ScanRecord& record) {
 
 ScanHandlers infoHandlers(InfoFacts& facts) {
   ScanHandlers handlers;
-  handlers.part = [&facts](const ScanPart& part) { facts.parts.push_back(part); };
-  handlers.chunk = [&facts](const ScanChunk& chunk) {
+  handlers.part = [&facts](const StreamPart& part) { facts.parts.push_back(part); };
+  handlers.chunk = [&facts](const StreamChunk& chunk) {
     facts.compressed += chunk.length;
     facts.decompressed += chunk.unpacked;
   };
-  handlers.record = [&facts](const ScanRecord& record) { return countRecord(facts, record); };
+  handlers.record = [&facts](const StreamRecord& record) { return countRecord(facts, record); };
   handlers.anomaly = [&facts](const Anomaly& anomaly) {
     facts.anomaly_count += 1;
     facts.last_kind = anomaly.kind;
@@ -196,13 +196,13 @@ void findUnreadParts(const std::string& path_template, int32_t first, InfoFacts&
     const std::string name = partFileName(path_template, index).name;
     const int file = freeFileNumber();
     if (file == 0 || openForReading(name.c_str(), file) != 0) return;
-    facts.unread_parts.push_back(ScanPart{index, name, fileLength(file)});
+    facts.unread_parts.push_back(StreamPart{index, name, fileLength(file)});
     closeFile(file);
   }
 }
 
 void printParts(const InfoFacts& facts) {
-  for (const ScanPart& part : facts.parts) {
+  for (const StreamPart& part : facts.parts) {
     if (part.length < 0) {
       std::printf("part %d: %s missing\n", part.index, part.name.c_str());
     } else {
@@ -210,7 +210,7 @@ void printParts(const InfoFacts& facts) {
                   static_cast<long long>(part.length));
     }
   }
-  for (const ScanPart& part : facts.unread_parts) {
+  for (const StreamPart& part : facts.unread_parts) {
     std::printf("part %d: %s %lld bytes, not read\n", part.index, part.name.c_str(),
                 static_cast<long long>(part.length));
   }

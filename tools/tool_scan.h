@@ -10,11 +10,6 @@
 #include "player/recording_stream.h"
 #include "player/stream_events.h"
 
-// The stream's events under the names the tool's reports use.
-using ScanPart = StreamPart;
-using ScanChunk = StreamChunk;
-using ScanRecord = StreamRecord;
-
 // An anomaly as the tool reports it: where it was met, and the values involved with what the
 // player does, in words.
 struct Anomaly {
@@ -32,9 +27,9 @@ enum class ScanEnd {
 };
 
 struct ScanHandlers {
-  std::function<void(const ScanPart&)> part;
-  std::function<void(const ScanChunk&)> chunk;
-  std::function<bool(const ScanRecord&)> record;  // false stops the scan
+  std::function<void(const StreamPart&)> part;
+  std::function<void(const StreamChunk&)> chunk;
+  std::function<bool(const StreamRecord&)> record;  // false stops the scan
   std::function<void(const Anomaly&)> anomaly;
 };
 
