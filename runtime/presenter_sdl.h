@@ -19,9 +19,10 @@ struct SdlWindowParts {
   SDL_Texture* texture = nullptr;  // the frame buffer's copy, screen width x height
 };
 
-// Sees every event the presenter thread polls, before the presenter's own handling, with the
-// presenter's lock held. Returns true when it consumed the event; false lets the presenter
-// handle it as usual (sdlDefaultEvent).
+// Sees every event the presenter thread polls, before the presenter's own handling. The
+// presenter's lock is not held: a hook takes it while it reads or changes screen state, and
+// never across window-system calls that may wait. Returns true when it consumed the event;
+// false lets the presenter handle it as usual (sdlDefaultEvent).
 using SdlEventHook = bool (*)(ScreenState& screen, const SDL_Event& event);
 
 // Any thread. Installs the hook (null removes it) and returns the one it replaces, so that a
@@ -33,17 +34,18 @@ SdlEventHook setSdlEventHook(SdlEventHook hook);
 // hidden or resizable, as a creation hook edits a window's style.
 void setSdlCreationFlags(uint32_t add, uint32_t remove);
 
-// Presenter thread, lock held. The presenter's own handling of an event: the close button posts
-// the close key, keys and text feed the key queue, exposure redraws, Alt+Enter toggles full
-// screen (unless the screen was opened with kScreenNoToggle).
+// Presenter thread, lock not held (the key queue takes it itself). The presenter's own handling of
+// an event: the close button posts the close key, keys and text feed the key queue, exposure
+// redraws, Alt+Enter toggles full screen (unless the screen was opened with kScreenNoToggle).
 void sdlDefaultEvent(ScreenState& screen, const SDL_Event& event);
 
 // Presenter thread. The SDL objects of the open screen; all null when the SDL presenter is not
 // the one serving the screen.
 SdlWindowParts sdlWindowParts(ScreenState& screen);
 
-// Presenter thread, lock held. Copies rows first..last of the frame buffer into the texture
-// (rows are clamped to the screen; an empty span does nothing).
+// Presenter thread. Copies rows first..last of the frame buffer into the texture (rows are
+// clamped to the screen; an empty span does nothing): out of the frame buffer under the
+// presenter's lock, which it takes itself, and into the texture without it.
 void sdlUploadRows(ScreenState& screen, int first_row, int last_row);
 
 // Presenter thread. Draws the whole texture to the window, scaled to the window's size with its
@@ -51,6 +53,7 @@ void sdlUploadRows(ScreenState& screen, int first_row, int last_row);
 void sdlRenderPicture(ScreenState& screen);
 
 // The presenter's present routine, the initial value of screen.present: sdlUploadRows and then
-// sdlRenderPicture. Called from any other thread (lock held) it only marks the rows changed, and
-// the presenter thread shows them on its next turn, because SDL may be used by one thread only.
+// sdlRenderPicture, the lock held only while the rows are copied out. Called from any other
+// thread it only marks the rows changed (under the lock), and the presenter thread shows them on
+// its next turn, because SDL may be used by one thread only.
 void sdlPresentRows(ScreenState& screen, int first_row, int last_row);

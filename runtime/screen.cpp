@@ -207,6 +207,13 @@ bool takeChangedRows(ScreenState& screen, int* first_row, int* last_row) {
   return true;
 }
 
+bool takePresentWork(ScreenState& screen, int* first_row, int* last_row, PresentRoutine* present) {
+  Guard guard(screen.lock);
+  if (!takeChangedRows(screen, first_row, last_row) || screen.present == nullptr) return false;
+  *present = screen.present;
+  return true;
+}
+
 int openScreen(int width, int height, int depth, int pages, int flags, int refresh) {
   if (width <= 0 || height <= 0 || !validDepth(depth)) return 1;
   ScreenState& screen = screenState();

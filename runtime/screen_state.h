@@ -11,9 +11,11 @@
 
 struct ScreenState;
 
-// Copies rows first..last of the frame buffer to the window. Called with the presenter's lock
-// held, on the presenter thread (or the caller's thread through the present routine). The window
-// module may redirect it.
+// Copies rows first..last of the frame buffer to the window. It takes the presenter's lock itself
+// while it reads the frame buffer (or other state the lock guards) and shows what it copied out
+// without it: presenter threads call it without the lock, so that a slow show (a present that
+// waits for the display, a frame file) keeps no key or frame waiting. Any thread may call it,
+// holding the lock or not (it is recursive). The window module may redirect it.
 using PresentRoutine = void (*)(ScreenState& screen, int first_row, int last_row);
 
 struct DisplayMode {
@@ -53,7 +55,9 @@ constexpr int kKeyQueueSize = 16;
 constexpr int kScancodes = 128;
 
 struct ScreenState {
-  // The presenter's lock: frame buffer, changed rows, key queue and key-held flags.
+  // The presenter's lock: frame buffer, changed rows, present routine, key queue and key-held
+  // flags. Held only while they are read or written: presenters copy out what they show under it,
+  // then show it, dispatch window events and write files without it.
   std::recursive_mutex lock;
 
   bool open = false;
@@ -95,3 +99,8 @@ ScreenState& screenState();
 // Takes the span of changed rows and clears all changed flags; false when no row changed.
 // The caller holds the lock.
 bool takeChangedRows(ScreenState& screen, int* first_row, int* last_row);
+
+// Takes the lock for a presenter's turn: the span of changed rows (their flags cleared) and the
+// present routine to show them with, read together. False when no row changed or no routine is
+// set; the rows are taken either way.
+bool takePresentWork(ScreenState& screen, int* first_row, int* last_row, PresentRoutine* present);

@@ -185,12 +185,15 @@ void stretchPresent(ScreenState& screen, int first_row, int last_row) {
   drawStretched(screen);
 }
 
-// Presenter thread, lock held. A redraw the presenter queued before the take-over would paint
-// its own aspect-kept picture on a later quiet turn; letting it paint now clears that, and the
-// stretched picture follows at once.
+// Presenter thread. A redraw the presenter queued before the take-over would paint its own
+// aspect-kept picture on a later quiet turn; letting it paint now clears that, and the stretched
+// picture follows at once. The present routine is shared state: it changes under the lock.
 void redirectPresent(ScreenState& screen) {
-  if (screen.present == stretchPresent) return;
-  screen.present = stretchPresent;
+  {
+    std::lock_guard<std::recursive_mutex> hold(screen.lock);
+    if (screen.present == stretchPresent) return;
+    screen.present = stretchPresent;
+  }
   sdlRenderPicture(screen);
 }
 

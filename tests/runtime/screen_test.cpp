@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
 
+#include "runtime/keyboard.h"
 #include "runtime/presenter_headless.h"
 #include "runtime/screen_state.h"
 #include "tests/support/runtime_state.h"
@@ -163,10 +166,12 @@ TEST_F(ScreenTest, LocksNestAndOnlyTheLastUnlockReleases) {
   }).join();
   EXPECT_EQ(other_thread_locked, 0);
   unlockScreen(0, 0);
+  // The presenter thread may hold the lock for a moment to show the unlocked rows; a blocking
+  // lock from another thread returns once nobody holds it.
   std::thread([&] {
-    bool got = screenState().lock.try_lock();
-    if (got) screenState().lock.unlock();
-    other_thread_locked = got ? 1 : 0;
+    screenState().lock.lock();
+    screenState().lock.unlock();
+    other_thread_locked = 1;
   }).join();
   EXPECT_EQ(other_thread_locked, 1);
   unlockScreen(0, 0);  // not locked: ignored, must not release anything twice
@@ -235,7 +240,9 @@ int redirected_presents = 0;
 int redirected_first = -1;
 int redirected_last = -1;
 
-void countingPresent(ScreenState&, int first_row, int last_row) {
+// A present routine takes the lock for what it shares; the presenter thread calls it without.
+void countingPresent(ScreenState& screen, int first_row, int last_row) {
+  std::lock_guard<std::recursive_mutex> guard(screen.lock);
   ++redirected_presents;
   redirected_first = first_row;
   redirected_last = last_row;
@@ -258,6 +265,66 @@ TEST_F(ScreenTest, PresenterThreadCallsThePresentRoutineInTheScreenState) {
   EXPECT_EQ(redirected_first, 4);
   EXPECT_EQ(redirected_last, 5);
   EXPECT_EQ(presentedFrame().presents, 0);  // the headless copy was bypassed
+}
+
+// A present routine that stays inside until the test lets it go, as a present waiting for the
+// display (or a frame file being written) would.
+struct PresentGate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool entered = false;
+  bool released = false;
+};
+PresentGate gate;
+
+void gatedPresent(ScreenState&, int, int) {
+  std::unique_lock<std::mutex> hold(gate.mutex);
+  gate.entered = true;
+  gate.changed.notify_all();
+  gate.changed.wait(hold, [] { return gate.released; });
+}
+
+void openGate() {
+  std::lock_guard<std::mutex> hold(gate.mutex);
+  gate.released = true;
+  gate.changed.notify_all();
+}
+
+// Lets the gated present go however the test ends, so that closing the screen can stop the
+// presenter thread.
+struct GateOpener {
+  ~GateOpener() { openGate(); }
+};
+
+TEST_F(ScreenTest, KeyPostedWhileAPresentIsUnderWayIsNotHeldBehindIt) {
+  ASSERT_EQ(openScreen(4, 3, 16, 1, 0, 0), 0);
+  {
+    std::lock_guard<std::mutex> hold(gate.mutex);
+    gate.entered = gate.released = false;
+  }
+  GateOpener opener;
+  lockScreen();
+  screenState().present = gatedPresent;
+  unlockScreen(0, 2);
+  ASSERT_TRUE(waitUntil(
+      [] {
+        std::lock_guard<std::mutex> hold(gate.mutex);
+        return gate.entered;
+      },
+      5.0));
+
+  std::atomic<bool> posted{false};
+  std::thread poster([&posted] {
+    postKey('k');
+    posted = true;
+  });
+  // The present cannot end before the gate opens: a key held behind it is never posted here.
+  const bool posted_during_present = waitUntil([&posted] { return posted.load(); }, 5.0);
+  openGate();
+  poster.join();
+  EXPECT_TRUE(posted_during_present);
+  EXPECT_EQ(readKey(), "k");
+  EXPECT_EQ(readKey(), "");
 }
 
 TEST_F(ScreenTest, ClosingWhileLockedDoesNotHang) {

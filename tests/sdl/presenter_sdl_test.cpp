@@ -1,6 +1,7 @@
 // The "SDL" presenter in a real X server (Xvfb, 1280x1024 at 24 bits): opens its window, shows
 // the frame buffer there (read back through the X server), turns the close button and key
-// events into key codes, and gives way to "Headless" when no display opens.
+// events into key codes, keeps no posted key waiting behind an event or a present it is
+// handling, and gives way to "Headless" when no display opens.
 
 // clang-format off
 // gtest before Xlib, which defines None and Bool as macros that gtest uses as names.
@@ -13,11 +14,14 @@
 
 #include "runtime/presenter_sdl.h"
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/keyboard.h"
@@ -481,6 +485,114 @@ TEST_F(SdlPresenterTest, AQuickTapIsSeenByTheNextLook) {
   EXPECT_EQ(keyDownSinceLastLook(kEscapeScancode), -1);
   EXPECT_EQ(keyDownSinceLastLook(kEscapeScancode), 0);
   EXPECT_EQ(xErrors, 0);
+}
+
+// A handler that stays inside until the test lets it go, as an event handler waiting for a
+// window manager or a present waiting for the display would.
+struct Gate {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool entered = false;  // since the gate was last shut
+  bool inside = false;
+  bool open = true;
+};
+Gate gate;
+
+void waitInGate() {
+  std::unique_lock<std::mutex> hold(gate.mutex);
+  gate.entered = gate.inside = true;
+  gate.changed.wait(hold, [] { return gate.open; });
+  gate.inside = false;
+}
+
+bool gateEntered() {
+  std::lock_guard<std::mutex> hold(gate.mutex);
+  return gate.entered;
+}
+
+bool gateEmpty() {
+  std::lock_guard<std::mutex> hold(gate.mutex);
+  return !gate.inside;
+}
+
+void setGate(bool open) {
+  std::lock_guard<std::mutex> hold(gate.mutex);
+  gate.open = open;
+  if (!open) gate.entered = false;
+  gate.changed.notify_all();
+}
+
+// Shuts the gate, and lets the presenter thread out of it however the test ends, waiting until
+// it has left (so that shutting it again cannot catch the thread still on its way out).
+struct ShutGate {
+  ShutGate() { setGate(false); }
+  ~ShutGate() {
+    setGate(true);
+    EXPECT_TRUE(waitUntil(gateEmpty, kPatience));
+  }
+};
+
+bool gatedHook(ScreenState&, const SDL_Event& event) {
+  if (event.type != SDL_TEXTINPUT || std::strcmp(event.text.text, "#") != 0) return false;
+  waitInGate();
+  return true;
+}
+
+void gatedPresent(ScreenState&, int, int) { waitInGate(); }
+
+// Posts a key from another thread while the presenter thread is inside the gate; true when the
+// post went through before the gate opened (a key held behind the presenter never does).
+bool keyPostedInsideGate() {
+  if (!waitUntil(gateEntered, kPatience)) return false;
+  std::atomic<bool> posted{false};
+  std::thread poster([&posted] {
+    postKey('k');
+    posted = true;
+  });
+  bool inside = waitUntil([&posted] { return posted.load(); }, kPatience);
+  setGate(true);
+  poster.join();
+  return inside;
+}
+
+TEST_F(SdlPresenterTest, AKeyPostedWhileAnEventOrAPresentIsHandledIsNotHeldBehindIt) {
+  openWindow();
+  struct Case {
+    const char* handler;
+    void (*start)();
+    void (*finish)();
+  };
+  const Case cases[] = {
+      {"event hook",
+       [] {
+         setSdlEventHook(gatedHook);
+         SDL_Event mark = textInput("#");
+         SDL_PushEvent(&mark);
+       },
+       [] { setSdlEventHook(nullptr); }},
+      {"present routine",
+       [] {
+         lockScreen();
+         screenState().present = gatedPresent;
+         unlockScreen(0, 0);
+       },
+       [] {
+         lockScreen();
+         screenState().present = sdlPresentRows;
+         unlockScreen(0, -1);
+       }},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.handler);
+    {
+      ShutGate shut;
+      test.start();
+      EXPECT_TRUE(keyPostedInsideGate());
+    }
+    test.finish();
+    EXPECT_EQ(readKey(), "k");
+    EXPECT_EQ(readKey(), "");
+  }
 }
 
 // Without a display SDL cannot start: the desktop comes from elsewhere and the screen opens
