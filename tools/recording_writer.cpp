@@ -160,3 +160,139 @@ bool writeFileBytes(const std::string& path, const Bytes& bytes, std::string* er
   if (error != nullptr) *error = reason;
   return false;
 }
+
+PartStreamWriter beginPartStream(const std::string& path_template, size_t part_length) {
+  PartStreamWriter writer;
+  writer.path_template = path_template;
+  writer.part_length = part_length;
+  return writer;
+}
+
+// Closes the open part; keeps the first failure.
+static bool closePart(PartStreamWriter& writer, bool written) {
+  if (!writer.open) return written;
+  writer.open = false;
+  if (finishOutputFile(&writer.file, written)) return written;
+  if (writer.error.empty()) writer.error = writer.file.error;
+  return false;
+}
+
+static bool beginNextPart(PartStreamWriter& writer) {
+  if (!closePart(writer, true)) return false;
+  if (!beginOutputFile(partPath(writer.path_template, writer.parts), &writer.file)) {
+    writer.error = writer.file.error;
+    return false;
+  }
+  writer.parts += 1;
+  writer.filled = 0;
+  writer.open = true;
+  return true;
+}
+
+bool writePartStream(PartStreamWriter& writer, const uint8_t* bytes, size_t size) {
+  while (size > 0 && writer.error.empty()) {
+    if ((!writer.open || writer.filled == writer.part_length) && !beginNextPart(writer)) break;
+    const size_t room = writer.part_length - writer.filled;
+    const size_t piece = size < room ? size : room;
+    if (std::fwrite(bytes, 1, piece, writer.file.stream) != piece) {
+      closePart(writer, false);
+      break;
+    }
+    writer.filled += piece;
+    bytes += piece;
+    size -= piece;
+  }
+  return writer.error.empty();
+}
+
+bool writePartStream(PartStreamWriter& writer, const Bytes& bytes) {
+  return writePartStream(writer, bytes.data(), bytes.size());
+}
+
+bool finishPartStream(PartStreamWriter& writer) {
+  return closePart(writer, writer.error.empty()) && writer.error.empty();
+}
+
+// The player's chunk limits, and the compressed size chunks are aimed at: a little below the
+// limit, so that the next chunk's somewhat different data rarely passes it.
+constexpr size_t kChunkCompressedLimit = 32768;
+constexpr size_t kChunkDecompressedLimit = 262144;
+constexpr size_t kChunkCompressedAim = 30720;
+constexpr size_t kChunkTargetMin = 4096;
+
+static void followRatio(ChunkPacker& packer, size_t decompressed, size_t compressed) {
+  const size_t wanted = decompressed * kChunkCompressedAim / (compressed > 0 ? compressed : 1);
+  packer.target = wanted < kChunkTargetMin
+                      ? kChunkTargetMin
+                      : (wanted > kChunkDecompressedLimit ? kChunkDecompressedLimit : wanted);
+}
+
+static z_stream* packerDeflater(ChunkPacker& packer) {
+  if (!packer.deflater) {
+    z_stream* stream = new z_stream{};
+    if (deflateInit(stream, packer.level) != Z_OK) {
+      delete stream;
+      return nullptr;
+    }
+    packer.deflater = std::shared_ptr<void>(stream, [](void* state) {
+      deflateEnd(static_cast<z_stream*>(state));
+      delete static_cast<z_stream*>(state);
+    });
+  }
+  return static_cast<z_stream*>(packer.deflater.get());
+}
+
+// Compresses the bytes into packer.compressed as one zlib stream; false on failure.
+static bool deflateChunk(ChunkPacker& packer, const uint8_t* data, size_t size) {
+  z_stream* stream = packerDeflater(packer);
+  if (stream == nullptr || deflateReset(stream) != Z_OK) return false;
+  packer.compressed.resize(deflateBound(stream, static_cast<uLong>(size)));
+  stream->next_in = const_cast<Bytef*>(data);
+  stream->avail_in = static_cast<uInt>(size);
+  stream->next_out = packer.compressed.data();
+  stream->avail_out = static_cast<uInt>(packer.compressed.size());
+  if (deflate(stream, Z_FINISH) != Z_STREAM_END) return false;
+  packer.compressed.resize(stream->total_out);
+  return true;
+}
+
+// Writes records first to last (exclusive) as one chunk, or as two halves when the chunk would
+// compress to more than the player takes.
+static bool writeRecordRange(ChunkPacker& packer, size_t first, size_t last,
+                             PartStreamWriter& out) {
+  const size_t begin = packer.starts[first];
+  const size_t end = last == packer.starts.size() ? packer.records.size() : packer.starts[last];
+  if (!deflateChunk(packer, packer.records.data() + begin, end - begin)) {
+    out.error = "cannot compress a chunk";
+    return false;
+  }
+  const Bytes& compressed = packer.compressed;
+  if (compressed.size() > kChunkCompressedLimit && last - first > 1) {
+    const size_t middle = first + (last - first) / 2;
+    return writeRecordRange(packer, first, middle, out) &&
+           writeRecordRange(packer, middle, last, out);
+  }
+  followRatio(packer, end - begin, compressed.size());
+  return writePartStream(out, lengthField(static_cast<int32_t>(compressed.size()))) &&
+         writePartStream(out, compressed);
+}
+
+bool flushChunk(ChunkPacker& packer, PartStreamWriter& out) {
+  const bool written =
+      packer.starts.empty() || writeRecordRange(packer, 0, packer.starts.size(), out);
+  packer.records.clear();
+  packer.starts.clear();
+  return written;
+}
+
+bool packRecord(ChunkPacker& packer, const Bytes& record, PartStreamWriter& out) {
+  const size_t target =
+      packer.target < kChunkDecompressedLimit ? packer.target : kChunkDecompressedLimit;
+  if (!packer.records.empty() && packer.records.size() + record.size() > target &&
+      !flushChunk(packer, out)) {
+    return false;
+  }
+  packer.starts.push_back(packer.records.size());
+  appendBytes(packer.records, record);
+  return true;
+}

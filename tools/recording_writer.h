@@ -1,14 +1,17 @@
 // Builds recordings byte by byte: the header, records, compressed or raw chunks, and part files
 // split at any offsets. Receives texture ids, records and split points; hands on bytes and files.
-// Tests use it for well-formed and damaged recordings alike; the demo recording is made with it.
+// Tests use it for well-formed and damaged recordings alike; the demo recording is made with it,
+// and long synthetic recordings are streamed out through it chunk by chunk.
 #pragma once
 #include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "player/stream_records.h"
+#include "runtime/files.h"
 
 using Bytes = std::vector<uint8_t>;
 
@@ -58,3 +61,45 @@ std::string partPath(const std::string& path_template, int index);
 bool writeParts(const std::vector<Bytes>& parts, const std::string& path_template,
                 std::string* error = nullptr);
 bool writeFileBytes(const std::string& path, const Bytes& bytes, std::string* error = nullptr);
+
+// Writing a long recording as it is made, without holding it whole: records go into chunks that
+// keep to the player's limits, chunks go into part files of a fixed length.
+
+// Part files written one after another: every part but the last holds `part_length` bytes, the
+// way splitIntoParts cuts a whole stream. A part is begun only when bytes arrive for it.
+struct PartStreamWriter {
+  std::string path_template;
+  size_t part_length = 0;
+  int parts = 0;      // parts begun so far; the last of them is open when `open` is set
+  size_t filled = 0;  // bytes in the open part
+  bool open = false;
+  OutputFile file;
+  std::string error;  // the first failure, once there is one
+};
+
+PartStreamWriter beginPartStream(const std::string& path_template, size_t part_length);
+// Appends bytes to the stream, beginning further parts as parts fill. False on failure.
+bool writePartStream(PartStreamWriter& writer, const uint8_t* bytes, size_t size);
+bool writePartStream(PartStreamWriter& writer, const Bytes& bytes);
+// Finishes the open part; false when it or an earlier write failed.
+bool finishPartStream(PartStreamWriter& writer);
+
+// Records collected into compressed chunks. A chunk is filled to `target` decompressed bytes
+// (never more than the player's 262144) and ends at a record's end; after each chunk the target
+// follows the compression ratio seen, so that chunks come near, but not above, the player's
+// 32768 compressed bytes. A chunk that still compresses to more is written as two halves.
+struct ChunkPacker {
+  Bytes records;               // the records of the chunk being filled
+  std::vector<size_t> starts;  // each record's offset in `records`
+  size_t target = 65536;
+  int level = 1;  // zlib level: Z_BEST_SPEED keeps long recordings quick to write
+  // Zlib's deflate state and the compressed chunk, kept from chunk to chunk: making them anew
+  // for each chunk costs more than compressing it.
+  std::shared_ptr<void> deflater;
+  Bytes compressed;
+};
+
+// Adds one record, writing the chunk before it to `out` when the record would pass the target.
+bool packRecord(ChunkPacker& packer, const Bytes& record, PartStreamWriter& out);
+// Writes the records collected so far as chunks (none when there are none).
+bool flushChunk(ChunkPacker& packer, PartStreamWriter& out);

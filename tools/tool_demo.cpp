@@ -1,7 +1,8 @@
 // `kestrune demo`: writes the demo recording (ten seconds of turning coloured triangles, a
 // textured square and a cut-out star, 30 frames a second, split into part files) and its two
-// texture dumps. Receives an output folder; hands on OUTDIR/Video/Stream/ and
-// OUTDIR/Video/TexDump/.
+// texture dumps, or, with --frames and --triangles, a synthetic recording of any length for
+// benchmarks, streamed out chunk by chunk. Receives an output folder and the options; hands on
+// OUTDIR/Video/Stream/ and OUTDIR/Video/TexDump/.
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -188,18 +189,6 @@ bool writeTextures(const std::filesystem::path& folder) {
   return false;
 }
 
-constexpr const char* kUsage = "usage: kestrune demo OUTDIR\n";
-
-constexpr const char* kHelp =
-    "\n"
-    "Writes the demo recording that the player plays when started without arguments: ten\n"
-    "seconds at 30 frames a second of coloured triangles, a turning checkerboard and a star\n"
-    "whose black texels are left out, in three part files\n"
-    "OUTDIR/Video/Stream/Recording_12_01_2013_13_41_13.%i.rec, and its two texture dumps in\n"
-    "OUTDIR/Video/TexDump/. Folders are created when missing; existing files are replaced.\n"
-    "\n"
-    "Exit codes: 0 done, 1 a folder or file cannot be written, 2 bad usage.\n";
-
 bool makeFolders(const std::filesystem::path& stream, const std::filesystem::path& textures) {
   for (const std::filesystem::path& made : {stream, textures}) {
     std::error_code error;
@@ -223,25 +212,290 @@ bool writeDemoStream(const std::filesystem::path& folder) {
   return false;
 }
 
+// The synthetic recording, for benchmarks: many small triangles moving in straight lines.
+
+// Splitmix64: a fixed generator, so that a seed gives the same recording everywhere.
+struct Random {
+  uint64_t state = 0;
+};
+
+uint64_t nextRandom(Random& random) {
+  random.state += 0x9E3779B97F4A7C15;
+  uint64_t z = random.state;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EB;
+  return z ^ (z >> 31);
+}
+
+// A number from 0 to count - 1.
+int randomBelow(Random& random, int count) {
+  return static_cast<int>(nextRandom(random) % static_cast<uint64_t>(count));
+}
+
+constexpr int kSyntheticTextures = 3;  // slots 1 to 3
+constexpr uint64_t kSyntheticIds[kSyntheticTextures] = {
+    0x4B53594E54455831, 0x4B53594E54455832, 0x4B53594E54455833};  // "KSYNTEX1" to "KSYNTEX3"
+constexpr int kBlendModeCount = 8;
+constexpr int kSizeMin = 3;
+constexpr int kSizeMax = 20;
+// Anchors run along a track of 256 - kSizeMax positions in 1/256 steps, so that the vertices,
+// at most kSizeMax to the right of and below the anchor, stay on the 0..255 grid.
+constexpr int64_t kTrack = (256 - kSizeMax) * 256;
+constexpr int kStepMax = 512;    // two grid units a frame
+constexpr int kTexelStride = 4;  // texture coordinates per grid unit
+
+// 16 x 16, 8 bits: a ramp of all 256 palette entries, red across and blue down.
+BmpPicture rampTexture() {
+  BmpPicture picture;
+  picture.width = 16;
+  picture.height = 16;
+  picture.bits = 8;
+  for (int k = 0; k < 256; ++k) {
+    picture.palette.push_back(
+        {static_cast<uint8_t>((k % 16) * 17), 160, static_cast<uint8_t>((k / 16) * 17)});
+    picture.indices.push_back(static_cast<uint8_t>(k));
+  }
+  return picture;
+}
+
+// One triangle as it is at frame 0 and how it moves. The vertices lie at (0, 0),
+// (size, bend_a) and (bend_b, size) from the anchor, mirrored left to right when `mirrored`;
+// bends up to size / 2 keep the triangle from collapsing into a line.
+struct MovingTriangle {
+  int64_t start_x = 0;  // anchor in 1/256 units
+  int64_t start_y = 0;
+  int64_t step_x = 0;  // per frame, in 1/256 units
+  int64_t step_y = 0;
+  int size = kSizeMin;
+  int bend_a = 0;
+  int bend_b = 0;
+  bool mirrored = false;
+  uint8_t u = 0;  // texture coordinates at the anchor
+  uint8_t v = 0;
+  uint16_t colour = 0;
+  uint8_t texture_slot = 0;
+  uint8_t blend_mode = 0;
+};
+
+// Blend modes cycle with the index and texture slots (0 to 3) every eight triangles, so that
+// every pairing of the two occurs.
+MovingTriangle randomTriangle(Random& random, int index) {
+  MovingTriangle triangle;
+  triangle.start_x = randomBelow(random, static_cast<int>(kTrack));
+  triangle.start_y = randomBelow(random, static_cast<int>(kTrack));
+  triangle.step_x = randomBelow(random, 2 * kStepMax + 1) - kStepMax;
+  triangle.step_y = randomBelow(random, 2 * kStepMax + 1) - kStepMax;
+  triangle.size = kSizeMin + randomBelow(random, kSizeMax - kSizeMin + 1);
+  triangle.bend_a = randomBelow(random, triangle.size / 2 + 1);
+  triangle.bend_b = randomBelow(random, triangle.size / 2 + 1);
+  triangle.mirrored = randomBelow(random, 2) == 1;
+  triangle.u = static_cast<uint8_t>(randomBelow(random, 256 - kTexelStride * kSizeMax));
+  triangle.v = static_cast<uint8_t>(randomBelow(random, 256 - kTexelStride * kSizeMax));
+  triangle.colour = static_cast<uint16_t>(nextRandom(random));
+  triangle.blend_mode = static_cast<uint8_t>(index % kBlendModeCount);
+  triangle.texture_slot =
+      static_cast<uint8_t>((index / kBlendModeCount) % (kSyntheticTextures + 1));
+  return triangle;
+}
+
+int anchorAt(int64_t start, int64_t step, int64_t frame) {
+  const int64_t place = (start + step * frame) % kTrack;
+  return static_cast<int>((place < 0 ? place + kTrack : place) / 256);
+}
+
+TriangleRecord triangleAt(const MovingTriangle& moving, int64_t frame) {
+  const int x = anchorAt(moving.start_x, moving.step_x, frame);
+  const int y = anchorAt(moving.start_y, moving.step_y, frame);
+  const int offsets[3][2] = {{0, 0}, {moving.size, moving.bend_a}, {moving.bend_b, moving.size}};
+  TriangleRecord record;
+  record.texture_slot = moving.texture_slot;
+  record.blend_mode = moving.blend_mode;
+  for (int k = 0; k < 3; ++k) {
+    const int dx = moving.mirrored ? moving.size - offsets[k][0] : offsets[k][0];
+    const int dy = offsets[k][1];
+    TriangleVertex& vertex = record.vertices[k];
+    vertex.x = static_cast<uint8_t>(x + dx);
+    vertex.y = static_cast<uint8_t>(y + dy);
+    vertex.u = static_cast<uint8_t>(moving.u + kTexelStride * dx);
+    vertex.v = static_cast<uint8_t>(moving.v + kTexelStride * dy);
+    vertex.w = 65535;
+    vertex.colour = moving.colour;
+  }
+  return record;
+}
+
+constexpr int64_t kDefaultPartSize = 16 << 20;
+
+struct SyntheticOptions {
+  bool wanted = false;  // any of the options below was given
+  int64_t frames = 0;
+  int64_t triangles = 0;
+  int64_t fps = 30;
+  int64_t seed = 1;
+  int64_t part_size = kDefaultPartSize;
+};
+
+struct CountOption {
+  const char* name;
+  const char* what;  // for the usage message
+  int64_t min;
+  int64_t max;
+  int64_t SyntheticOptions::*value;
+};
+
+// Up to 10000 triangles, a frame's records (260008 bytes) fit in the largest chunk the player
+// decompresses.
+constexpr CountOption kCountOptions[] = {
+    {"frames", "frame count", 1, 1000000, &SyntheticOptions::frames},
+    {"triangles", "triangle count", 1, 10000, &SyntheticOptions::triangles},
+    {"fps", "frame rate", 1, 1000, &SyntheticOptions::fps},
+    {"seed", "seed", 0, 4294967295, &SyntheticOptions::seed},
+    {"part-size", "part size", 4096, 1 << 30, &SyntheticOptions::part_size},
+};
+
+std::vector<std::string> countOptionNames() {
+  std::vector<std::string> names;
+  for (const CountOption& option : kCountOptions) names.push_back(option.name);
+  return names;
+}
+
+// The usage problem, empty when there is none.
+std::string readSyntheticOptions(const ParsedArgs& args, SyntheticOptions* options) {
+  for (const CountOption& option : kCountOptions) {
+    const std::string* text = args.option(option.name);
+    if (text == nullptr) continue;
+    options->wanted = true;
+    if (!parseCount(*text, option.min, option.max, &(options->*option.value))) {
+      return std::string("bad ") + option.what + " \"" + *text + "\" (want " +
+             std::to_string(option.min) + " to " + std::to_string(option.max) + ")";
+    }
+  }
+  if (options->wanted && (!args.has("frames") || !args.has("triangles"))) {
+    return "a synthetic recording needs both --frames and --triangles";
+  }
+  return "";
+}
+
+bool writeSyntheticTextures(const std::filesystem::path& folder) {
+  const BmpPicture pictures[kSyntheticTextures] = {checkerTexture(), starTexture(), rampTexture()};
+  std::string error;
+  for (int k = 0; k < kSyntheticTextures; ++k) {
+    if (!writeBmpFile((folder / dumpName(kSyntheticIds[k])).string(), pictures[k], &error)) {
+      std::fprintf(stderr, "kestrune demo: %s\n", error.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+bool packSyntheticFrames(const SyntheticOptions& options, PartStreamWriter& out) {
+  Random random{static_cast<uint64_t>(options.seed)};
+  std::vector<MovingTriangle> triangles;
+  for (int index = 0; index < options.triangles; ++index) {
+    triangles.push_back(randomTriangle(random, index));
+  }
+  ChunkPacker packer;
+  for (int64_t frame = 0; frame < options.frames; ++frame) {
+    for (const MovingTriangle& triangle : triangles) {
+      if (!packRecord(packer, triangleRecordBytes(triangleAt(triangle, frame)), out)) return false;
+    }
+    const float time_stamp = static_cast<float>(static_cast<double>(frame) / options.fps);
+    if (!packRecord(packer, frameMarkBytes(time_stamp), out)) return false;
+  }
+  return flushChunk(packer, out);
+}
+
+// Part files after the last one written, left by a longer earlier recording, would otherwise
+// be read on when the last part is a full one.
+void removeStaleParts(const std::string& path_template, int first) {
+  for (int index = first;; ++index) {
+    std::error_code error;
+    const std::string path = partPath(path_template, index);
+    if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error)) ||
+        !std::filesystem::remove(path, error)) {
+      return;
+    }
+  }
+}
+
+bool writeSyntheticStream(const std::filesystem::path& folder, const SyntheticOptions& options) {
+  std::array<uint64_t, 32> ids = {};
+  for (int k = 0; k < kSyntheticTextures; ++k) ids[k] = kSyntheticIds[k];
+  const std::string path_template = (folder / "synthetic.%i.rec").string();
+  PartStreamWriter out = beginPartStream(path_template, static_cast<size_t>(options.part_size));
+  const bool written = writePartStream(out, headerBytes(ids)) &&
+                       packSyntheticFrames(options, out) && finishPartStream(out);
+  if (!written) {
+    finishPartStream(out);
+    std::fprintf(stderr, "kestrune demo: %s\n", out.error.c_str());
+    return false;
+  }
+  removeStaleParts(path_template, out.parts);
+  return true;
+}
+
+constexpr const char* kUsage =
+    "usage: kestrune demo OUTDIR [--frames N --triangles N [--fps N] [--seed N] "
+    "[--part-size BYTES]]\n";
+
+constexpr const char* kHelp =
+    "\n"
+    "Writes the demo recording that the player plays when started without arguments: ten\n"
+    "seconds at 30 frames a second of coloured triangles, a turning checkerboard and a star\n"
+    "whose black texels are left out, in three part files\n"
+    "OUTDIR/Video/Stream/Recording_12_01_2013_13_41_13.%i.rec, and its two texture dumps in\n"
+    "OUTDIR/Video/TexDump/. Folders are created when missing; existing files are replaced.\n"
+    "\n"
+    "With --frames and --triangles it writes a synthetic recording instead, for benchmarks:\n"
+    "OUTDIR/Video/Stream/synthetic.%i.rec, and its three texture dumps in\n"
+    "OUTDIR/Video/TexDump/. Every frame holds the same small triangles (3 to 20 units on the\n"
+    "0..255 grid), scattered and moving in straight lines that wrap at the screen's edges.\n"
+    "They take blend modes 0 to 7 in turn, and eight at a time no texture, then texture slots 1\n"
+    "to 3. Chunks are filled to about 30000 bytes compressed (the player takes 32768, and\n"
+    "262144 decompressed): they hold several frames, or part of a large one.\n"
+    "  --frames N          frames, 1 to 1000000; frame F is stamped F / fps seconds\n"
+    "  --triangles N       triangles a frame, 1 to 10000 (so a frame's records fit in the\n"
+    "                      largest chunk the player decompresses)\n"
+    "  --fps N             frames a second, 1 to 1000 (default 30)\n"
+    "  --seed N            chooses places, sizes, movements and colours, 0 to 4294967295\n"
+    "                      (default 1): the same options give the same bytes\n"
+    "  --part-size BYTES   the length of every part file but the last, 4096 to 1073741824\n"
+    "                      (default 16777216); part files beyond the last, left by an earlier\n"
+    "                      run, are removed\n"
+    "\n"
+    "Exit codes: 0 done, 1 a folder or file cannot be written, 2 bad usage.\n";
+
+// The output folder, or the usage problem.
+std::string outputFolder(const ParsedArgs& args, std::filesystem::path* folder) {
+  if (args.positional.empty()) return "no output folder given";
+  if (args.positional.size() > 1) return "more than one output folder given";
+  if (args.positional[0].empty()) return "the output folder is empty";
+  *folder = args.positional[0];
+  return "";
+}
+
 }  // namespace
 
 int runDemo(int argc, const char* const* argv) {
-  const ParsedArgs args = parseArgs(argc, argv, {}, {});
+  const ParsedArgs args = parseArgs(argc, argv, countOptionNames(), {});
   if (args.help) {
     std::printf("%s%s", kUsage, kHelp);
     return kExitDone;
   }
   if (!args.error.empty()) return usageError("demo", args.error, kUsage);
-  if (args.positional.size() != 1) {
-    return usageError(
-        "demo",
-        args.positional.empty() ? "no output folder given" : "more than one output folder given",
-        kUsage);
-  }
-  if (args.positional[0].empty()) return usageError("demo", "the output folder is empty", kUsage);
-  const std::filesystem::path base(args.positional[0]);
+  std::filesystem::path base;
+  std::string problem = outputFolder(args, &base);
+  SyntheticOptions synthetic;
+  if (problem.empty()) problem = readSyntheticOptions(args, &synthetic);
+  if (!problem.empty()) return usageError("demo", problem, kUsage);
   const std::filesystem::path stream = base / "Video" / "Stream";
   const std::filesystem::path textures = base / "Video" / "TexDump";
-  if (!makeFolders(stream, textures) || !writeTextures(textures)) return kExitFailed;
+  if (!makeFolders(stream, textures)) return kExitFailed;
+  if (synthetic.wanted) {
+    return writeSyntheticTextures(textures) && writeSyntheticStream(stream, synthetic)
+               ? kExitDone
+               : kExitFailed;
+  }
+  if (!writeTextures(textures)) return kExitFailed;
   return writeDemoStream(stream) ? kExitDone : kExitFailed;
 }

@@ -185,7 +185,7 @@ TEST_F(HostileTool, BenchJsonStaysValidForAnyFileName) {
 TEST_F(HostileTool, AnEmptyOutputFolderIsBadUsage) {
   const ProcessResult demo = runTool({"demo", ""}, folder.path());
   EXPECT_EQ(demo.exit_code, 2);
-  EXPECT_EQ(demo.err, "kestrune demo: the output folder is empty\nusage: kestrune demo OUTDIR\n");
+  EXPECT_EQ(demo.err, "kestrune demo: the output folder is empty\nusage: kestrune demo OUTDIR [--frames N --triangles N [--fps N] [--seed N] [--part-size BYTES]]\n");
   EXPECT_FALSE(std::filesystem::exists(folder.path() + "/Video"));
 }
 
