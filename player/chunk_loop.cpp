@@ -21,14 +21,14 @@ StreamStep readChunk(StreamState& stream, int32_t* length, int32_t* bytes_read) 
 }
 
 void tellChunkAnomaly(const StreamState& stream, AnomalyKind kind, int64_t value, int64_t count) {
-  tellAnomaly(stream.events,
-              anomalyAt(kind, stream.chunk_index, stream.chunk_place, -1, value, count));
+  tellAnomaly(stream.events, anomalyAt(kind, stream.chunk_index, stream.chunk_start.chunk_place, -1,
+                                       value, count));
 }
 
 // The chunk, then what zlib made of it. A full output buffer has its own anomaly: the data may
 // be sound, only too long.
 void tellChunkRead(const StreamState& stream, int32_t length) {
-  tellChunk(stream.events, StreamChunk{stream.chunk_index, stream.chunk_place, length,
+  tellChunk(stream.events, StreamChunk{stream.chunk_index, stream.chunk_start.chunk_place, length,
                                        stream.decompressed_length, stream.zlib_result});
   if (stream.zlib_result == Z_OK) return;
   const AnomalyKind kind =
@@ -36,17 +36,27 @@ void tellChunkRead(const StreamState& stream, int32_t length) {
   tellChunkAnomaly(stream, kind, stream.zlib_result, stream.decompressed_length);
 }
 
-StreamStep walkChunk(StreamState& stream, PlaybackState& playback) {
-  const WalkReport report{&stream.events, stream.chunk_index, stream.chunk_place};
+// The chunk in the output buffer from `from` on; `index` is its number.
+StreamStep walkChunkFrom(StreamState& stream, PlaybackState& playback, int64_t index,
+                         int64_t from) {
+  const WalkReport report{&stream.events, index, stream.chunk_start.chunk_place};
   const PlaybackStep step =
-      walkRecords(playback, stream.output.data(), stream.decompressed_length, report);
-  stream.chunk_index += 1;
+      walkRecords(playback, stream.output.data(), stream.decompressed_length, report, from);
   return step == PlaybackStep::kStop ? StreamStep::kEnd : StreamStep::kGoOn;
 }
 
 }  // namespace
 
 StreamStep playChunk(StreamState& stream, PlaybackState& playback, const ChunkLoopHooks& hooks) {
+  return playChunkFrom(stream, playback, 0, hooks);
+}
+
+StreamStep walkRestOfChunk(StreamState& stream, PlaybackState& playback, int64_t from) {
+  return walkChunkFrom(stream, playback, stream.chunk_index - 1, from);
+}
+
+StreamStep playChunkFrom(StreamState& stream, PlaybackState& playback, int64_t from,
+                         const ChunkLoopHooks& hooks) {
   beginPhase(hooks, ChunkPhase::kRead);
   int32_t length = 0;
   int32_t bytes_read = 0;
@@ -60,7 +70,8 @@ StreamStep playChunk(StreamState& stream, PlaybackState& playback, const ChunkLo
   }
   tellChunkRead(stream, length);
   beginPhase(hooks, ChunkPhase::kWalk);
-  return walkChunk(stream, playback);
+  stream.chunk_index += 1;  // counted once walked, also when a frame mark stops the walk
+  return walkChunkFrom(stream, playback, stream.chunk_index - 1, from);
 }
 
 StreamStep playChunks(StreamState& stream, PlaybackState& playback, const ChunkLoopHooks& hooks) {

@@ -28,6 +28,15 @@ struct ChunkLoopHooks {
 StreamStep playChunk(StreamState& stream, PlaybackState& playback,
                      const ChunkLoopHooks& hooks = {});
 
+// The same, walking the chunk's records from offset `from` on: the chunk at a checkpoint
+// (resumeStream), entered at a record in its middle.
+StreamStep playChunkFrom(StreamState& stream, PlaybackState& playback, int64_t from,
+                         const ChunkLoopHooks& hooks = {});
+
+// Walks the rest of the chunk still in the output buffer, from offset `from` (a walk there that
+// a frame mark stopped), without counting it again. kGoOn when the chunk was walked to its end.
+StreamStep walkRestOfChunk(StreamState& stream, PlaybackState& playback, int64_t from);
+
 // Chunk after chunk until the stream ends, a stop is requested, a frame mark says stop, or a
 // reading step ends the stream. kEnd for an end that is no failure; kBroken when a reading step
 // reported the stream broken; kExitNow when the program is to end without its usual end.

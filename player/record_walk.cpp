@@ -83,9 +83,9 @@ void tellStuckRecord(const WalkReport& report, const StreamRecord& record) {
 }  // namespace
 
 PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length,
-                         const WalkReport& report) {
+                         const WalkReport& report, int64_t from) {
   const StreamEvents& events = *report.events;
-  int64_t offset = 0;
+  int64_t offset = from;
   while (offset < length) {
     const StreamRecord record = recordAt(playback, report, chunk, offset, length);
     if (events.record != nullptr && !events.record(events.context, record)) {

@@ -44,12 +44,12 @@ PlaybackState startPlayback(const PacingServices& services, const TriangleDrawin
 PlaybackState startUnpacedPlayback(const FrameMarkHandler& frame_marks,
                                    const TriangleDrawing& drawing);
 
-// Steps through the records from offset 0 to `length`, telling the sink of each before it is
-// handled. Point records, unknown kinds and a record cut off by the end of the data are told as
-// anomalies and leave the rest of the chunk unwalked; a frame mark that says stop, or a sink
-// that does, ends the walk with kStop. Nothing at or beyond `length` is read.
+// Steps through the records from offset `from` (0: the chunk's first record) to `length`, telling
+// the sink of each before it is handled. Point records, unknown kinds and a record cut off by the
+// end of the data are told as anomalies and leave the rest of the chunk unwalked; a frame mark that
+// says stop, or a sink that does, ends the walk with kStop. Nothing at or beyond `length` is read.
 PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length,
-                         const WalkReport& report);
+                         const WalkReport& report, int64_t from = 0);
 
 // The same walk with the player's messages as the sink, for a chunk whose place is not known.
 PlaybackStep walkRecords(PlaybackState& playback, const uint8_t* chunk, int64_t length);

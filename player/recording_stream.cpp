@@ -78,7 +78,8 @@ void allocateChunkBuffers(StreamState& stream) {
 
 static void tellStreamAnomaly(const StreamState& stream, AnomalyKind kind, int64_t value,
                               int64_t count, const std::string& part_name = "") {
-  StreamAnomaly anomaly = anomalyAt(kind, stream.chunk_index, stream.chunk_place, -1, value, count);
+  StreamAnomaly anomaly =
+      anomalyAt(kind, stream.chunk_index, stream.chunk_start.chunk_place, -1, value, count);
   anomaly.part_name = part_name;
   tellAnomaly(stream.events, anomaly);
 }
@@ -103,6 +104,24 @@ static bool openNextPart(StreamState& stream, bool report_missing) {
   if (length < stream.first_part_length) stream.has_parts = false;
   stream.byte_budget += length;
   tellPart(stream.events, StreamPart{stream.part_index, part.name, length});
+  return true;
+}
+
+bool resumeStream(StreamState& stream, const StreamCheckpoint& at) {
+  const std::string name = partFileName(stream.path_template, at.part_index).name;
+  if (stream.file == 0) {
+    stream.file = openUnderFreeNumber(name.c_str());
+  } else if (reopenForReading(name.c_str(), stream.file) != 0) {
+    stream.file = 0;
+  }
+  if (stream.file == 0) return false;
+  readAt(stream.file, at.chunk_place.offset + 1, nullptr, 0);  // moves to the length field
+  stream.part_index = at.part_index;
+  stream.has_parts = at.has_parts;
+  stream.byte_budget = at.byte_budget;
+  stream.bytes_consumed = at.bytes_consumed;
+  stream.chunk_index = at.chunk_index;
+  stream.part_offset = at.chunk_place.offset;
   return true;
 }
 
@@ -137,7 +156,9 @@ StreamStep readChunkLength(StreamState& stream, int32_t* length) {
   // Bytes that are not there stay 255, so a length cut short reads as negative.
   uint8_t field[4] = {255, 255, 255, 255};
   int32_t got = 0;
-  stream.chunk_place = FilePlace{stream.part_index, stream.part_offset};
+  stream.chunk_start = StreamCheckpoint{
+      stream.part_index,     stream.has_parts,   stream.byte_budget,
+      stream.bytes_consumed, stream.chunk_index, {stream.part_index, stream.part_offset}};
   if (!readAcrossParts(stream, field, 4, &got)) return StreamStep::kBroken;
   *length = static_cast<int32_t>(readUint32(field));
   if (*length < 0) {

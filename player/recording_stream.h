@@ -20,6 +20,17 @@ struct RecordingHeader {
   uint64_t texture_ids[kTextureSlots] = {};  // slot i at index i - 1; 0 = empty slot
 };
 
+// What reading needs to start again at a chunk's length field: the part it lies in, the chunk's
+// number and the budget as it stood there.
+struct StreamCheckpoint {
+  int32_t part_index = 0;
+  bool has_parts = false;
+  int64_t byte_budget = 0;
+  int64_t bytes_consumed = 0;
+  int64_t chunk_index = 0;
+  FilePlace chunk_place;  // where the length field begins
+};
+
 // Everything the player knows about the stream for the whole run. The budget and the counters
 // are 64-bit so that recordings of many large parts cannot overflow them.
 struct StreamState {
@@ -34,11 +45,12 @@ struct StreamState {
   std::vector<uint8_t> output;  // one decompressed chunk
   int64_t decompressed_length = 0;
   int zlib_result = 0;  // uncompress's result code for the chunk in the output buffer
-  // Where reading stands, for the events: the next byte of the open part, the chunk being read
-  // (chunks counted from 0, a chunk counting once it was walked) and its length field's place.
+  // Where reading stands, for the events and for starting again: the next byte of the open
+  // part, the chunk being read (chunks counted from 0, a chunk counting once it was walked), and
+  // the checkpoint at that chunk's length field.
   int64_t part_offset = 0;
   int64_t chunk_index = 0;
-  FilePlace chunk_place;
+  StreamCheckpoint chunk_start;
   StreamEvents events = playerMessageEvents();
 };
 
@@ -67,6 +79,11 @@ enum class OpenRecordingResult { kOpened, kCannotOpen, kNotRecording };
 OpenRecordingResult openRecording(StreamState& stream, RecordingHeader* header);
 
 void allocateChunkBuffers(StreamState& stream);
+
+// Goes back (or forward) to a chunk's length field taken from chunk_start earlier in the same
+// recording: opens its part under the stream's file number and restores the budget, so that the
+// next readChunkLength reads that chunk again. False when the part cannot be opened any more.
+bool resumeStream(StreamState& stream, const StreamCheckpoint& at);
 
 // What the reading steps hand back to the chunk loop.
 enum class StreamStep {

@@ -39,8 +39,8 @@ void setTextureParameters(const TextureCalls& calls) {
 // One non-empty slot: its line, its texture name, its parameters and, when the dump can be
 // read, its image.
 void loadSlot(int slot, uint64_t id, const TextureCalls& calls, TextureTable& table,
-              const std::string& folder) {
-  printMessage("Texture #%i (%s.bmp)\n", slot, hexText(id, kIdDigits).c_str());
+              const std::string& folder, bool report) {
+  if (report) printMessage("Texture #%i (%s.bmp)\n", slot, hexText(id, kIdDigits).c_str());
   calls.gen_textures(1, &table.names[slot]);
   calls.bind_texture(GL_TEXTURE_2D, static_cast<int>(table.names[slot]));
   setTextureParameters(calls);
@@ -48,7 +48,7 @@ void loadSlot(int slot, uint64_t id, const TextureCalls& calls, TextureTable& ta
   TextureDump dump;
   switch (loadTextureDump(path, &dump)) {
     case DumpLoad::kCannotOpen:
-      printMessage("Failed to open '%s'\n", path.c_str());
+      if (report) printMessage("Failed to open '%s'\n", path.c_str());
       return;
     case DumpLoad::kNoImage:  // the name stays, bound and parameterised, without an image
       return;
@@ -72,11 +72,19 @@ void loadTextures(const RecordingHeader& header, TextureTable& table) {
 }
 
 void loadTexturesWith(const RecordingHeader& header, const TextureCalls& calls, TextureTable& table,
-                      const std::string& folder) {
+                      const std::string& folder, bool report) {
   for (int slot = 1; slot <= kTextureSlots; ++slot) {
     const uint64_t id = header.texture_ids[slot - 1];
-    if (id != 0) loadSlot(slot, id, calls, table, folder);
+    if (id != 0) loadSlot(slot, id, calls, table, folder, report);
   }
+}
+
+std::string textureFolderOf(const std::string& path_template) {
+  // Part 0's real name: a "%i" in a folder's name belongs to that folder.
+  const std::string part0 = partFileName(path_template, 0).name;
+  const size_t slash = part0.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : part0.substr(0, slash);
+  return folder + "/../TexDump/";
 }
 
 std::string textureDumpPath(const std::string& folder, uint64_t id) {

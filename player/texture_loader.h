@@ -41,8 +41,15 @@ const TextureCalls& rendererTextureCalls();
 void loadTextures(const RecordingHeader& header, TextureTable& table);
 
 // The same with the calls, the table and the folder (ending in a separator) given.
+// Without `report`, the player's lines for each texture are left out (a second context that
+// loads the same textures says nothing new).
 void loadTexturesWith(const RecordingHeader& header, const TextureCalls& calls, TextureTable& table,
-                      const std::string& folder);
+                      const std::string& folder, bool report = true);
+
+// The texture folder beside a recording: the folder of its part 0 (the template's first "%i"
+// replaced by 0, as in every part name), then "/../TexDump/", the place the player finds
+// textures relative to the demo recording.
+std::string textureFolderOf(const std::string& path_template);
 
 // The folder, the id as 16 upper-case hexadecimal digits, then ".bmp".
 std::string textureDumpPath(const std::string& folder, uint64_t id);

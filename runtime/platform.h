@@ -8,6 +8,10 @@
 // Sleeps the calling thread for the given milliseconds; 0 or less returns at once.
 void sleepMilliseconds(int milliseconds);
 
+// Lets the calling thread run only on processor time other threads leave over (work that may
+// wait, such as drawing ahead). Best effort: nothing happens where the system refuses.
+void lowerThreadPriority();
+
 // Moves the stream to a 0-based byte offset; 0 on success.
 int seekFile(std::FILE* file, int64_t offset);
 // The stream's 0-based byte offset, -1 on failure.

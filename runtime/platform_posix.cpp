@@ -2,6 +2,8 @@
 // folder and a raw terminal for the standard-input keyboard. Hands on plain values to the
 // portable services.
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -27,6 +29,11 @@ void sleepMilliseconds(int milliseconds) {
   timespec left{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {
   }
+}
+
+// Linux gives each thread its own nice value, addressed by the thread's id.
+void lowerThreadPriority() {
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
 }
 
 int seekFile(std::FILE* file, int64_t offset) {

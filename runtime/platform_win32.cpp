@@ -27,6 +27,8 @@ void sleepMilliseconds(int milliseconds) {
   if (milliseconds > 0) Sleep(static_cast<DWORD>(milliseconds));
 }
 
+void lowerThreadPriority() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_IDLE); }
+
 int seekFile(std::FILE* file, int64_t offset) { return _fseeki64(file, offset, SEEK_SET); }
 
 int64_t tellFile(std::FILE* file) { return _ftelli64(file); }

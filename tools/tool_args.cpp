@@ -108,3 +108,51 @@ int usageError(const char* command, const std::string& message, const char* usag
   std::fprintf(stderr, "kestrune %s: %s\n%s", command, message.c_str(), usage);
   return kExitUsage;
 }
+
+// The length of the well-formed UTF-8 sequence at text[at], 0 when the bytes there are not one
+// (a stray continuation byte, a sequence cut short, an overlong or surrogate form).
+static size_t utf8Length(const std::string& text, size_t at) {
+  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
+  const unsigned char lead = byte(0);
+  const size_t length = lead < 0x80                    ? 1
+                        : lead >= 0xC2 && lead <= 0xDF ? 2
+                        : lead >= 0xE0 && lead <= 0xEF ? 3
+                        : lead >= 0xF0 && lead <= 0xF4 ? 4
+                                                       : 0;
+  if (length == 0 || at + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+  }
+  if (lead == 0xE0 && byte(1) < 0xA0) return 0;   // overlong
+  if (lead == 0xED && byte(1) >= 0xA0) return 0;  // a surrogate
+  if (lead == 0xF0 && byte(1) < 0x90) return 0;   // overlong
+  if (lead == 0xF4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
+  return length;
+}
+
+// The path as a JSON string: quotes, backslashes and control characters escaped, and bytes that
+// are not UTF-8 (a file name may hold any bytes) replaced by U+FFFD, so that the JSON stays valid.
+std::string jsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (size_t at = 0; at < text.size();) {
+    const char c = text[at];
+    const size_t length = utf8Length(text, at);
+    if (length == 0) {
+      quoted += "\\ufffd";
+      ++at;
+      continue;
+    }
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (static_cast<unsigned char>(c) < 0x20) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+      quoted += escape;
+    } else {
+      quoted.append(text, at, length);
+    }
+    at += length;
+  }
+  return quoted + "\"";
+}

@@ -57,3 +57,7 @@ ParsedArgs parseArgs(int argc, const char* const* argv, const std::vector<std::s
 
 // Prints "kestrune <command>: <message>" and the usage line on standard error; gives kExitUsage.
 int usageError(const char* command, const std::string& message, const char* usage);
+
+// The text as a JSON string: quotes, backslashes and control characters escaped, and bytes that
+// are not UTF-8 (a file name may hold any bytes) replaced by U+FFFD, so that the JSON stays valid.
+std::string jsonString(const std::string& text);

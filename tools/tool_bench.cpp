@@ -9,13 +9,16 @@
 #include "player/player_output.h"
 #include "runtime/timing.h"
 #include "tools/tool_args.h"
+#include "tools/tool_bench_seek.h"
 #include "tools/tool_commands.h"
 #include "tools/tool_playback.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kestrune bench REC [--desktop WxH] [--repeat N] [--threads N] [--json]\n";
+    "usage: kestrune bench REC [--desktop WxH] [--repeat N] [--threads N] [--json]\n"
+    "       kestrune bench REC --seek [--desktop WxH] [--threads N] [--budget MiB] [--seeks N]\n"
+    "                      [--json]\n";
 
 constexpr const char* kHelp =
     "\n"
@@ -32,6 +35,15 @@ constexpr const char* kHelp =
     "  --threads N    threads that draw the triangles, 1 to 64 (default: KESTRUNE_THREADS,\n"
     "                 else one per processor)\n"
     "  --json         one JSON object on standard output instead of text\n"
+    "\n"
+    "With --seek it measures the seek engine instead: the time to index the frames, the time\n"
+    "until every frame is seekable while the recording plays at its own pace (drawing ahead on\n"
+    "a thread of its own), the snapshots kept and their bytes, and the latency of seeks to a\n"
+    "fixed set of random frames and of one-frame steps back (median, p95, worst), and the\n"
+    "process's peak memory.\n"
+    "  --budget MiB   memory for the whole engine, snapshots included (16 to 1048576, default\n"
+    "                 1024)\n"
+    "  --seeks N      random seeks to time (1 to 100000, default 100); half as many steps back\n"
     "\n"
     "Exit codes: 0 done, 1 failed (the recording cannot be opened or ends in a damaged chunk),\n"
     "2 bad usage.\n";
@@ -85,6 +97,25 @@ void phaseBegins(void* context, ChunkPhase phase) {
   clock.since = now;
 }
 
+std::string readSeekOptions(const ParsedArgs& args, const BenchOptions& options,
+                            SeekBenchOptions* seek) {
+  if (!args.has("seek")) return "--budget and --seeks go with --seek";
+  if (args.has("repeat")) return "--repeat does not go with --seek";
+  seek->recording = options.recording;
+  seek->desktop = options.desktop;
+  seek->threads = options.threads;
+  seek->json = options.json;
+  const std::string* budget = args.option("budget");
+  if (budget != nullptr && !parseCount(*budget, 16, int64_t{1} << 20, &seek->budget_mib)) {
+    return "bad budget \"" + *budget + "\" (want 16 to 1048576 MiB)";
+  }
+  const std::string* seeks = args.option("seeks");
+  if (seeks != nullptr && !parseCount(*seeks, 1, 100000, &seek->seeks)) {
+    return "bad seek count \"" + *seeks + "\" (want 1 to 100000)";
+  }
+  return "";
+}
+
 std::string readOptions(const ParsedArgs& args, BenchOptions* options) {
   if (!args.error.empty()) return args.error;
   if (args.positional.empty()) return "no recording given";
@@ -129,54 +160,6 @@ double msPerFrame(double seconds, int64_t frames) {
   return frames > 0 ? 1000 * seconds / double(frames) : 0;
 }
 
-// The length of the well-formed UTF-8 sequence at text[at], 0 when the bytes there are not one
-// (a stray continuation byte, a sequence cut short, an overlong or surrogate form).
-size_t utf8Length(const std::string& text, size_t at) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[at + k]); };
-  const unsigned char lead = byte(0);
-  const size_t length = lead < 0x80                    ? 1
-                        : lead >= 0xC2 && lead <= 0xDF ? 2
-                        : lead >= 0xE0 && lead <= 0xEF ? 3
-                        : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                       : 0;
-  if (length == 0 || at + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(k) & 0xC0) != 0x80) return 0;
-  }
-  if (lead == 0xE0 && byte(1) < 0xA0) return 0;   // overlong
-  if (lead == 0xED && byte(1) >= 0xA0) return 0;  // a surrogate
-  if (lead == 0xF0 && byte(1) < 0x90) return 0;   // overlong
-  if (lead == 0xF4 && byte(1) >= 0x90) return 0;  // beyond U+10FFFF
-  return length;
-}
-
-// The path as a JSON string: quotes, backslashes and control characters escaped, and bytes that
-// are not UTF-8 (a file name may hold any bytes) replaced by U+FFFD, so that the JSON stays valid.
-std::string jsonString(const std::string& text) {
-  std::string quoted = "\"";
-  for (size_t at = 0; at < text.size();) {
-    const char c = text[at];
-    const size_t length = utf8Length(text, at);
-    if (length == 0) {
-      quoted += "\\ufffd";
-      ++at;
-      continue;
-    }
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-      quoted += escape;
-    } else {
-      quoted.append(text, at, length);
-    }
-    at += length;
-  }
-  return quoted + "\"";
-}
-
 void printJson(const BenchOptions& options, const RunTimes& run) {
   std::printf(
       "{\"recording\": %s, \"desktop_width\": %d, \"desktop_height\": %d, \"window_width\": %d, "
@@ -217,7 +200,8 @@ void printText(const BenchOptions& options, const RunTimes& run) {
 }  // namespace
 
 int runBench(int argc, const char* const* argv) {
-  const ParsedArgs args = parseArgs(argc, argv, {"desktop", "repeat", "threads"}, {"json"});
+  const ParsedArgs args =
+      parseArgs(argc, argv, {"desktop", "repeat", "threads", "budget", "seeks"}, {"json", "seek"});
   if (args.help) {
     std::printf("%s%s", kUsage, kHelp);
     return kExitDone;
@@ -226,6 +210,12 @@ int runBench(int argc, const char* const* argv) {
   const std::string problem = readOptions(args, &options);
   if (!problem.empty()) return usageError("bench", problem, kUsage);
   setMessageStream(stderr);  // the player's messages (textures loaded); standard output is ours
+  if (args.has("seek") || args.has("budget") || args.has("seeks")) {
+    SeekBenchOptions seek;
+    const std::string seek_problem = readSeekOptions(args, options, &seek);
+    if (!seek_problem.empty()) return usageError("bench", seek_problem, kUsage);
+    return runSeekBench(seek);
+  }  // the player's messages (textures loaded); standard output is ours
   std::vector<RunTimes> runs(static_cast<size_t>(options.repeat));
   for (RunTimes& run : runs) {
     if (!benchRun(options, &run)) return kExitFailed;

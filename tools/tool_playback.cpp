@@ -55,14 +55,6 @@ void closeStream(StreamState& stream) {
 
 }  // namespace
 
-std::string textureFolderOf(const std::string& path_template) {
-  // Part 0's real name: a "%i" in a folder's name belongs to that folder.
-  const std::string part0 = partFileName(path_template, 0).name;
-  const size_t slash = part0.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : part0.substr(0, slash);
-  return folder + "/../TexDump/";
-}
-
 bool openToolPlayback(const char* command, const std::string& path, const DesktopSize& desktop,
                       ToolPlayback* playback) {
   if (!openStream(command, path, *playback)) return false;

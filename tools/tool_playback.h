@@ -37,11 +37,6 @@ struct ToolPlayback {
   bool sink_failed = false;
 };
 
-// The texture folder beside a recording: the folder of its part 0 (the template's first "%i"
-// replaced by 0, as in every part name), then "/../TexDump/", the place the player finds
-// textures relative to the demo recording.
-std::string textureFolderOf(const std::string& path_template);
-
 // Opens part 0, checks the header, opens the render surface for the desktop and loads the
 // textures, as the player's start-up does, and has the renderer draw with playback->threads. No
 // screen is opened. The playback gets a renderer context of its own, current on the calling
