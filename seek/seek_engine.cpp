@@ -17,10 +17,10 @@ constexpr int64_t kFirstSpacing = 8;
 constexpr int64_t kProcessReserve = int64_t{32} << 20;
 
 // The bytes one drawer's buffers take: render buffer, window picture and depth buffer, and the
-// compressor's scratch for one buffer.
+// compressor's scratch for two buffers.
 int64_t drawerBytes(const SeekOptions& options) {
   const int64_t window = int64_t{options.desktop_width / 2} * int64_t{options.desktop_height / 2};
-  return 18 * window + 9 * window;
+  return 18 * window + 2 * 9 * window;
 }
 
 }  // namespace

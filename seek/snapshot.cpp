@@ -16,7 +16,10 @@ constexpr int kSnapshotLevel = 1;
 struct SnapshotCodec {
   ZSTD_CCtx* compress = nullptr;
   ZSTD_DCtx* decompress = nullptr;
-  std::vector<uint8_t> scratch;  // one compressed buffer before it is copied to its snapshot
+  // The two compressed buffers before they are copied into their snapshot, which then takes
+  // exactly their bytes.
+  std::vector<uint8_t> render_scratch;
+  std::vector<uint8_t> depth_scratch;
 };
 
 namespace {
@@ -33,15 +36,13 @@ int64_t renderBufferBytes(const RenderTarget& target) {
 
 int64_t depthBufferBytes(const RenderTarget& target) { return renderBufferBytes(target); }
 
-// Appends the compressed bytes of one buffer to `packed`; false when zstd fails.
-bool pack(SnapshotCodec& codec, const void* bytes, int64_t size, std::vector<uint8_t>& packed) {
+// Compresses one buffer into `scratch`; the compressed length, 0 when zstd fails.
+size_t pack(SnapshotCodec& codec, const void* bytes, int64_t size, std::vector<uint8_t>& scratch) {
   const size_t bound = ZSTD_compressBound(static_cast<size_t>(size));
-  if (codec.scratch.size() < bound) codec.scratch.resize(bound);
-  const size_t written = ZSTD_compressCCtx(codec.compress, codec.scratch.data(), bound, bytes,
+  if (scratch.size() < bound) scratch.resize(bound);
+  const size_t written = ZSTD_compressCCtx(codec.compress, scratch.data(), bound, bytes,
                                            static_cast<size_t>(size), kSnapshotLevel);
-  if (ZSTD_isError(written)) return false;
-  packed.insert(packed.end(), codec.scratch.data(), codec.scratch.data() + written);
-  return true;
+  return ZSTD_isError(written) ? 0 : written;
 }
 
 bool unpack(SnapshotCodec& codec, const uint8_t* packed, int64_t packed_size, void* bytes,
@@ -80,11 +81,17 @@ bool takeSnapshot(SnapshotCodec& codec, const RenderTarget& target, Snapshot* sn
   snapshot->switches = currentSwitches();
   snapshot->render_bytes = renderBufferBytes(target);
   snapshot->depth_bytes = depthBufferBytes(target);
-  snapshot->packed.clear();
-  if (!pack(codec, target.render_buffer, snapshot->render_bytes, snapshot->packed)) return false;
-  snapshot->packed_render = static_cast<int64_t>(snapshot->packed.size());
-  if (!pack(codec, target.zbuffer->depth, snapshot->depth_bytes, snapshot->packed)) return false;
-  snapshot->packed.shrink_to_fit();
+  const size_t render =
+      pack(codec, target.render_buffer, snapshot->render_bytes, codec.render_scratch);
+  const size_t depth =
+      pack(codec, target.zbuffer->depth, snapshot->depth_bytes, codec.depth_scratch);
+  if (render == 0 || depth == 0) return false;
+  std::vector<uint8_t> packed;
+  packed.reserve(render + depth);  // exactly: the budget counts what is allocated
+  packed.insert(packed.end(), codec.render_scratch.data(), codec.render_scratch.data() + render);
+  packed.insert(packed.end(), codec.depth_scratch.data(), codec.depth_scratch.data() + depth);
+  snapshot->packed = std::move(packed);
+  snapshot->packed_render = static_cast<int64_t>(render);
   return true;
 }
 

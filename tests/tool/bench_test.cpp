@@ -1,5 +1,5 @@
 // `kestrune bench` end to end: the JSON report's fields, the counts it gives for a recording
-// whose frames and triangles are known, the text report, and bad usage.
+// whose frames and triangles are known, the text report, bad usage, and the seek engine's figures.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -105,4 +105,24 @@ TEST_F(Bench, BadUsageAndMissingRecordings) {
   EXPECT_EQ(missing.exit_code, 1);
   EXPECT_EQ(missing.err, "kestrune bench: cannot open " + folder.file("gone.rec") + "\n");
   EXPECT_EQ(missing.out, "");
+}
+
+// The seek figures of the twelve frames (stamps 0 to 11): every frame indexed, one snapshot at
+// the first spacing of 8 frames, within its budget; the seek options need --seek.
+TEST_F(Bench, SeekReportsTheEnginesFigures) {
+  const std::string recording = writeRecording();
+  const ProcessResult result = runTool({"bench", recording, "--seek", "--json", "--desktop",
+                                        "64x48", "--budget", "64", "--seeks", "10"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(jsonNumber(result.out, "frames"), 12);
+  EXPECT_EQ(jsonNumber(result.out, "playing_seconds"), 11);
+  EXPECT_EQ(jsonNumber(result.out, "snapshots"), 1);
+  EXPECT_EQ(jsonNumber(result.out, "snapshot_spacing"), 8);
+  EXPECT_EQ(jsonNumber(result.out, "budget_bytes"), 64 << 20);
+  EXPECT_LE(jsonNumber(result.out, "snapshot_bytes"),
+            jsonNumber(result.out, "snapshot_budget_bytes"));
+  EXPECT_GT(jsonNumber(result.out, "peak_memory_bytes"), 0);
+  const ProcessResult alone = runTool({"bench", recording, "--budget", "64"});
+  EXPECT_EQ(alone.exit_code, 2);
+  EXPECT_EQ(alone.err.rfind("kestrune bench: --budget and --seeks go with --seek\n", 0), 0u);
 }
