@@ -107,6 +107,11 @@ static bool openNextPart(StreamState& stream, bool report_missing) {
   return true;
 }
 
+void closeRecording(StreamState& stream) {
+  if (stream.file != 0) closeFile(stream.file);
+  stream.file = 0;
+}
+
 bool resumeStream(StreamState& stream, const StreamCheckpoint& at) {
   const std::string name = partFileName(stream.path_template, at.part_index).name;
   if (stream.file == 0) {

@@ -80,6 +80,9 @@ OpenRecordingResult openRecording(StreamState& stream, RecordingHeader* header);
 
 void allocateChunkBuffers(StreamState& stream);
 
+// Closes the open part, if any.
+void closeRecording(StreamState& stream);
+
 // Goes back (or forward) to a chunk's length field taken from chunk_start earlier in the same
 // recording: opens its part under the stream's file number and restores the budget, so that the
 // next readChunkLength reads that chunk again. False when the part cannot be opened any more.

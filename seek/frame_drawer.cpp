@@ -5,7 +5,6 @@
 
 #include "player/stream_records.h"
 #include "renderer/gl.h"
-#include "runtime/files.h"
 
 namespace {
 
@@ -59,11 +58,6 @@ bool openStream(FrameDrawer& drawer, std::string* error) {
   return false;
 }
 
-void closeStream(StreamState& stream) {
-  if (stream.file != 0) closeFile(stream.file);
-  stream.file = 0;
-}
-
 }  // namespace
 
 bool openFrameDrawer(const std::string& path, int desktop_width, int desktop_height, int threads,
@@ -74,7 +68,7 @@ bool openFrameDrawer(const std::string& path, int desktop_width, int desktop_hei
   if (!openRenderSurface(drawer->target, desktop_width / 2, desktop_height / 2)) {
     *error = "no memory for a " + std::to_string(desktop_width) + "x" +
              std::to_string(desktop_height) + " render buffer";
-    closeStream(drawer->stream);
+    closeRecording(drawer->stream);
     return false;
   }
   rkSetRasterThreads(threads);
@@ -88,7 +82,7 @@ bool openFrameDrawer(const std::string& path, int desktop_width, int desktop_hei
 void closeFrameDrawer(FrameDrawer& drawer) {
   glMakeCurrent(drawer.target.context);
   closeRenderSurface(drawer.target);
-  closeStream(drawer.stream);
+  closeRecording(drawer.stream);
 }
 
 bool drawUntil(FrameDrawer& drawer, int64_t frame) {
@@ -111,7 +105,7 @@ bool drawUntil(FrameDrawer& drawer, int64_t frame) {
 }
 
 bool restartDrawer(FrameDrawer& drawer) {
-  closeStream(drawer.stream);
+  closeRecording(drawer.stream);
   RecordingHeader header;
   if (openRecording(drawer.stream, &header) != OpenRecordingResult::kOpened) return false;
   glFinish();

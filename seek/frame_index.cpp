@@ -4,7 +4,6 @@
 
 #include "player/chunk_loop.h"
 #include "player/stream_records.h"
-#include "runtime/files.h"
 
 namespace {
 
@@ -51,6 +50,6 @@ FrameIndex buildFrameIndex(const std::string& path_template) {
   allocateChunkBuffers(stream);
   PlaybackState playback = startUnpacedPlayback({goOn, nullptr}, TriangleDrawing{});
   playChunks(stream, playback);
-  if (stream.file != 0) closeFile(stream.file);
+  closeRecording(stream);
   return index;
 }

@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "renderer/gl.h"
-#include "runtime/files.h"
 #include "runtime/timing.h"
 
 namespace {
@@ -48,11 +47,6 @@ bool openStream(const char* command, const std::string& path, ToolPlayback& play
   return false;
 }
 
-void closeStream(StreamState& stream) {
-  if (stream.file != 0) closeFile(stream.file);
-  stream.file = 0;
-}
-
 }  // namespace
 
 bool openToolPlayback(const char* command, const std::string& path, const DesktopSize& desktop,
@@ -61,7 +55,7 @@ bool openToolPlayback(const char* command, const std::string& path, const Deskto
   if (!openRenderSurface(playback->target, desktop.width / 2, desktop.height / 2)) {
     std::fprintf(stderr, "kestrune %s: no memory for a %dx%d render buffer\n", command,
                  desktop.width, desktop.height);
-    closeStream(playback->stream);
+    closeRecording(playback->stream);
     return false;
   }
   rkSetRasterThreads(playback->threads);
@@ -84,5 +78,5 @@ PlayedRecording playToolRecording(ToolPlayback& playback, const ChunkLoopHooks& 
 
 void closeToolPlayback(ToolPlayback& playback) {
   closeRenderSurface(playback.target);
-  closeStream(playback.stream);
+  closeRecording(playback.stream);
 }

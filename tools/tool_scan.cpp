@@ -10,7 +10,6 @@
 
 #include "player/chunk_loop.h"
 #include "player/stream_records.h"
-#include "runtime/files.h"
 
 namespace {
 
@@ -119,7 +118,7 @@ ScanResult scanRecording(const std::string& path_template, const ScanHandlers& h
   allocateChunkBuffers(stream);
   PlaybackState playback = startUnpacedPlayback({goOn, nullptr}, TriangleDrawing{});
   playChunks(stream, playback);
-  closeFile(stream.file);
+  closeRecording(stream);
   result.chunks = stream.chunk_index;
   result.frames = playback.frames_walked;
   result.next_part = stream.part_index + 1;

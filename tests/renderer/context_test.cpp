@@ -1,7 +1,10 @@
-// The render context: every default glInitContext sets, closing and reopening, glTraceOps.
+// The render context: every default glInitContext sets, closing and reopening, contexts per
+// thread and switching between them, glTraceOps.
 #include "renderer/context.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "tests/renderer/render_support.h"
 
@@ -112,6 +115,33 @@ TEST(RenderContextLifetime, CloseClearsTheCurrentContextAndANewOneCanFollow) {
   EXPECT_EQ(glIsList(3), 0);  // the lists went with the old context
   EXPECT_EQ(glCurrentContext()->viewport.width, 8);
   glCloseContext();
+  zbClose(zb);
+}
+
+// Each thread has its own current context; glMakeCurrent switches and gives the one it replaced,
+// which stays open with its own state. glInitContext on a live context closes it (under the
+// sanitizers' leak check a leaked context fails the run).
+TEST(RenderContextLifetime, ContextsAreSwitchedAndReplacedWithoutLeaking) {
+  ZBuffer* zb = zbOpen(8, 4, kZbMode565, 0, nullptr, nullptr, nullptr);
+  ASSERT_NE(zb, nullptr);
+  glInitContext(zb);
+  glColor4f(1, 0, 0, 1);
+  RenderContext* red = glMakeCurrent(nullptr);
+  glInitContext(zb);
+  RenderContext* other = glCurrentContext();
+  EXPECT_NE(other, red);
+  expectVec4(other->current_color, 1, 1, 1, 1);  // the default: nothing shared
+  RenderContext* seen_on_thread = red;
+  std::thread([&] { seen_on_thread = glCurrentContext(); }).join();
+  EXPECT_EQ(seen_on_thread, nullptr);
+  EXPECT_EQ(glMakeCurrent(red), other);
+  expectVec4(glCurrentContext()->current_color, 1, 0, 0, 1);
+  glCloseContext();
+  glMakeCurrent(other);
+  glInitContext(zb);  // replaces `other`, which is closed, not leaked
+  EXPECT_EQ(glCurrentContext()->viewport.width, 8);
+  glCloseContext();
+  EXPECT_EQ(glCurrentContext(), nullptr);
   zbClose(zb);
 }
 
