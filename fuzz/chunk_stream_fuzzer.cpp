@@ -97,7 +97,7 @@ int fakeSleep(int milliseconds, int mode) {
 
 int noKeyHeld(int) { return 0; }
 std::string noKey() { return ""; }
-void noPresent() {}
+void noPresent(void*) {}
 
 // Stand-ins for the renderer that check what drawing hands it: one GL_TRIANGLES primitive of
 // three vertices at a time, coordinates from 0 to 1, only the two switches it may touch.
