@@ -24,6 +24,8 @@ struct SeekFigures {
   double playing_seconds = 0;  // from the first frame mark's stamp to the last one's
   double index_seconds = 0;
   double seekable_seconds = 0;  // from opening until drawing ahead reached the last frame
+  int64_t played = 0;           // frames the foreground drew while drawing ahead ran
+  int64_t late = 0;             // of those, the ones drawn after they were due
   StoreFigures store;
   int64_t budget = 0;
   Latencies random;
@@ -49,18 +51,22 @@ int64_t peakMemoryBytes() {
 }
 
 // Plays the frames at their time stamps' pace from the start until drawing ahead has reached
-// the last frame (waiting at the last frame when playing gets there first).
-bool playUntilSeekable(SeekEngine& engine) {
+// the last frame (waiting at the last frame when playing gets there first), counting the frames
+// drawn after they were due: drawing ahead must leave the foreground its pace.
+bool playUntilSeekable(SeekEngine& engine, SeekFigures& figures) {
   const std::vector<IndexedFrame>& frames = engine.index.frames;
-  const double start = timerSeconds();
-  for (int64_t frame = 0; !engine.ahead->finished.load(); ++frame) {
-    const int64_t shown = std::min<int64_t>(frame, int64_t(frames.size()) - 1);
-    if (seekFrame(engine, shown) != SeekResult::kDone) return false;
-    const double due = start + frames[size_t(shown)].time_stamp - frames[0].time_stamp;
+  const int64_t last = int64_t(frames.size()) - 1;
+  if (seekFrame(engine, 0) != SeekResult::kDone) return false;
+  const double start = timerSeconds();  // frame 0 is shown now; the others follow at their stamps
+  for (int64_t frame = 1; frame <= last && !engine.ahead->finished.load(); ++frame) {
+    if (seekFrame(engine, frame) != SeekResult::kDone) return false;
+    const double due = start + frames[size_t(frame)].time_stamp - frames[0].time_stamp;
     const double wait = due - timerSeconds();
+    figures.played += 1;
+    if (wait < 0) figures.late += 1;
     sleepMilliseconds(wait > 0 ? int(wait * 1000) : 0);
-    if (shown == frame - 1) sleepMilliseconds(10);  // at the end: waiting for drawing ahead
   }
+  while (!engine.ahead->finished.load()) sleepMilliseconds(10);
   return true;
 }
 
@@ -106,6 +112,8 @@ void printText(const SeekBenchOptions& options, const SeekFigures& f) {
   std::printf("index            %.3f s\n", f.index_seconds);
   std::printf("seekable after   %.3f s (%.1f%% of the playing time)\n", f.seekable_seconds,
               f.playing_seconds > 0 ? 100 * f.seekable_seconds / f.playing_seconds : 0);
+  std::printf("played meanwhile %lld frames, %lld of them late\n", static_cast<long long>(f.played),
+              static_cast<long long>(f.late));
   std::printf("snapshots        %lld, every %lld frames, %.1f MiB of %.1f MiB for snapshots\n",
               static_cast<long long>(f.store.count), static_cast<long long>(f.store.spacing),
               mib(f.store.used), mib(f.budget));
@@ -121,18 +129,20 @@ void printJson(const SeekBenchOptions& options, const SeekFigures& f) {
   std::printf(
       "{\"recording\": %s, \"desktop_width\": %d, \"desktop_height\": %d, \"threads\": %d, "
       "\"frames\": %lld, \"playing_seconds\": %.6f, \"index_seconds\": %.6f, "
-      "\"seekable_seconds\": %.6f, \"snapshots\": %lld, \"snapshot_spacing\": %lld, "
+      "\"seekable_seconds\": %.6f, \"frames_played\": %lld, \"frames_late\": %lld, "
+      "\"snapshots\": %lld, \"snapshot_spacing\": %lld, "
       "\"snapshot_bytes\": %lld, \"snapshot_budget_bytes\": %lld, \"budget_bytes\": %lld, "
       "\"seek_ms\": {\"median\": %.3f, \"p95\": %.3f, \"worst\": %.3f}, "
       "\"step_back_ms\": {\"median\": %.3f, \"p95\": %.3f, \"worst\": %.3f}, "
       "\"peak_memory_bytes\": %lld}\n",
       jsonString(options.recording).c_str(), options.desktop.width, options.desktop.height,
       options.threads, static_cast<long long>(f.frames), f.playing_seconds, f.index_seconds,
-      f.seekable_seconds, static_cast<long long>(f.store.count),
-      static_cast<long long>(f.store.spacing), static_cast<long long>(f.store.used),
-      static_cast<long long>(f.budget), static_cast<long long>(options.budget_mib << 20),
-      1000 * f.random.median, 1000 * f.random.p95, 1000 * f.random.worst, 1000 * f.step_back.median,
-      1000 * f.step_back.p95, 1000 * f.step_back.worst, static_cast<long long>(f.peak_bytes));
+      f.seekable_seconds, static_cast<long long>(f.played), static_cast<long long>(f.late),
+      static_cast<long long>(f.store.count), static_cast<long long>(f.store.spacing),
+      static_cast<long long>(f.store.used), static_cast<long long>(f.budget),
+      static_cast<long long>(options.budget_mib << 20), 1000 * f.random.median, 1000 * f.random.p95,
+      1000 * f.random.worst, 1000 * f.step_back.median, 1000 * f.step_back.p95,
+      1000 * f.step_back.worst, static_cast<long long>(f.peak_bytes));
 }
 
 }  // namespace
@@ -154,7 +164,7 @@ int runSeekBench(const SeekBenchOptions& options) {
   figures.playing_seconds =
       engine.index.frames.back().time_stamp - engine.index.frames.front().time_stamp;
   figures.index_seconds = engine.indexed_at - engine.opened_at;
-  const bool played = playUntilSeekable(engine);
+  const bool played = playUntilSeekable(engine, figures);
   figures.seekable_seconds = engine.seekable_at.load() - engine.opened_at;
   figures.store = storeFigures(engine.store);
   figures.budget = engine.store.budget;
