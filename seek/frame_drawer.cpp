@@ -61,7 +61,8 @@ bool openStream(FrameDrawer& drawer, std::string* error) {
 }  // namespace
 
 bool openFrameDrawer(const std::string& path, int desktop_width, int desktop_height, int threads,
-                     bool report, FrameDrawer* drawer, std::string* error) {
+                     bool report, FrameDrawer* drawer, std::string* error,
+                     const std::string& texture_folder) {
   drawer->path = path;
   if (!openStream(*drawer, error)) return false;
   allocateChunkBuffers(drawer->stream);
@@ -72,8 +73,8 @@ bool openFrameDrawer(const std::string& path, int desktop_width, int desktop_hei
     return false;
   }
   rkSetRasterThreads(threads);
-  loadTexturesWith(drawer->header, rendererTextureCalls(), drawer->textures, textureFolderOf(path),
-                   report);
+  const std::string folder = texture_folder.empty() ? textureFolderOf(path) : texture_folder;
+  loadTexturesWith(drawer->header, rendererTextureCalls(), drawer->textures, folder, report);
   drawer->start_switches = currentSwitches();
   startDrawing(*drawer);
   return true;

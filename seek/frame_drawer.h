@@ -47,9 +47,11 @@ struct FrameDrawer {
 // drawing with `threads` raster threads. The drawer's context stays current on the calling thread;
 // a thread that draws with it later makes it current there (glMakeCurrent). The drawer must stay
 // where it was opened (its playback points into it). Without `report` the texture lines are not
-// printed. False with a message in *error, nothing left open.
+// printed. Textures come from `texture_folder`, or when it is empty from the recording's folder's
+// ../TexDump/. False with a message in *error, nothing left open.
 bool openFrameDrawer(const std::string& path, int desktop_width, int desktop_height, int threads,
-                     bool report, FrameDrawer* drawer, std::string* error);
+                     bool report, FrameDrawer* drawer, std::string* error,
+                     const std::string& texture_folder = "");
 void closeFrameDrawer(FrameDrawer& drawer);
 
 // Draws on until frame `frame` has been drawn and filtered. False when the stream ends first, or

@@ -60,7 +60,7 @@ bool openAhead(SeekEngine& engine, const SeekOptions& options, std::string* erro
   engine.ahead = std::make_unique<DrawAhead>();
   DrawAhead& ahead = *engine.ahead;
   if (!openFrameDrawer(engine.foreground.path, options.desktop_width, options.desktop_height, 1,
-                       false, &ahead.drawer, error)) {
+                       false, &ahead.drawer, error, options.texture_folder)) {
     engine.ahead.reset();
     return false;
   }
@@ -117,7 +117,7 @@ bool openSeekEngine(const std::string& path, const SeekOptions& options, SeekEng
   }
   startSnapshotStore(engine->store, options.budget - fixed, kFirstSpacing);
   if (!openFrameDrawer(path, options.desktop_width, options.desktop_height, options.threads, true,
-                       &engine->foreground, error)) {
+                       &engine->foreground, error, options.texture_folder)) {
     return false;
   }
   engine->codec = makeSnapshotCodec();
@@ -145,6 +145,20 @@ SeekResult seekFrame(SeekEngine& engine, int64_t frame, const SeekProgress& prog
   FrameDrawer& drawer = engine.foreground;
   if (drawer.picture_frame == target) return SeekResult::kDone;
   if (!placeForeground(engine, target)) return SeekResult::kFailed;
+  drawer.cancel = progress.cancel;
+  const bool reached = drawUntil(drawer, target);
+  drawer.cancel = nullptr;
+  if (reached) return SeekResult::kDone;
+  const bool cancelled = progress.cancel != nullptr && progress.cancel->load();
+  return cancelled ? SeekResult::kCancelled : SeekResult::kFailed;
+}
+
+SeekResult drawOnTo(SeekEngine& engine, int64_t frame, const SeekProgress& progress) {
+  FrameDrawer& drawer = engine.foreground;
+  const int64_t target = std::clamp<int64_t>(frame, 0, frameCount(engine) - 1);
+  if (drawer.frame < 0 || drawer.frame >= target || drawer.ended) {
+    return seekFrame(engine, target, progress);
+  }
   drawer.cancel = progress.cancel;
   const bool reached = drawUntil(drawer, target);
   drawer.cancel = nullptr;

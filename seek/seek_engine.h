@@ -21,6 +21,7 @@ struct SeekOptions {
   int ahead_threads = 2;              // drawing ahead's raster threads, at low priority
   int64_t budget = int64_t{1} << 30;  // bytes for the whole engine, snapshots included
   bool draw_ahead = true;
+  std::string texture_folder;  // empty: the recording's folder's ../TexDump/
 };
 
 // The drawing-ahead thread and what it shares with the caller.
@@ -69,6 +70,10 @@ enum class SeekResult { kDone, kCancelled, kFailed };
 // Draws frame `frame` (beyond the last frame: the last one) into the foreground's window
 // picture. A frame past what drawing ahead has reached is waited for, with progress reports.
 SeekResult seekFrame(SeekEngine& engine, int64_t frame, const SeekProgress& progress = {});
+
+// Playing forward: draws on from the foreground's frame to `frame` without waiting for drawing
+// ahead; a frame at or behind the foreground's is reached through seekFrame.
+SeekResult drawOnTo(SeekEngine& engine, int64_t frame, const SeekProgress& progress = {});
 
 int64_t frameCount(const SeekEngine& engine);
 // The foreground's picture: target.width x target.height 5-6-5 pixels of frame
