@@ -226,3 +226,27 @@ TEST(ViewCommand, ReportsBadInputClearly) {
 }
 
 }  // namespace
+
+namespace {
+
+// A seek beyond what drawing ahead has reached waits for it, and a key cancels the wait: here
+// the end of a recording that takes drawing ahead many seconds, and `q` right behind End.
+TEST(ViewWaitingSeek, AKeyCancelsItAndQuitsAtOnce) {
+  TempFolder folder;
+  ASSERT_EQ(runTool({"demo", folder.path(), "--frames", "3000", "--triangles", "1500"}).exit_code,
+            0);
+  ProcessOptions options;
+  options.arguments = {"view", folder.file("Video/Stream/synthetic.%i.rec"), "--paused", "--log",
+                       "/dev/stdout"};
+  options.environment = {"KESTRUNE_PRESENTER=headless"};
+  options.timeout_ms = 60000;
+  RunningProcess process;
+  ASSERT_TRUE(startProcess(KESTRUNE_TOOL_PATH, options, &process));
+  ASSERT_TRUE(readOutputUntil(process, "present 0 frame 0\n", 30000));
+  ASSERT_TRUE(writeInput(process, "\xffOq"));
+  const ProcessResult result = finishProcess(process);
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, "present 0 frame 0\nquit\n");
+}
+
+}  // namespace

@@ -91,9 +91,8 @@ int idleMilliseconds(const Viewer& viewer) {
 bool nothingLeftToDo(const Viewer& viewer) { return viewer.paused && keyboardClosed(); }
 
 void runLoop(Viewer& viewer) {
-  seekTo(viewer, viewer.options.start);
+  if (!startAt(viewer, viewer.options.start)) return logEvent(viewer, "quit");
   viewer.paused = viewer.options.paused;
-  setClock(viewer, viewer.times.start[size_t(std::max<int64_t>(viewer.shown, 0))]);
   viewer.rates.since = timerSeconds();
   while (!viewer.quit) {
     handleInput(viewer);

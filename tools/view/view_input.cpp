@@ -130,6 +130,11 @@ void handleMouse(Viewer& viewer, const MouseEvent& event) {
 }  // namespace
 
 void handleInput(Viewer& viewer) {
+  std::vector<std::string> pending;
+  pending.swap(viewer.pending_keys);
+  for (const std::string& key : pending) {
+    if (!viewer.quit) handleKey(viewer, key);
+  }
   for (std::string key = readKey(); !key.empty() && !viewer.quit; key = readKey()) {
     handleKey(viewer, key);
   }
@@ -137,11 +142,13 @@ void handleInput(Viewer& viewer) {
   while (!viewer.quit && readMouse(&event)) handleMouse(viewer, event);
 }
 
-void pollDuringSeek(Viewer& viewer) {
-  const std::string key = readKey();
-  if (!key.empty()) {
-    viewer.cancel_seek = true;
+void pollDuringDrawing(Viewer& viewer, bool any_key_cancels) {
+  viewer.last_poll = timerSeconds();
+  for (std::string key = readKey(); !key.empty(); key = readKey()) {
     if (isQuitKey(key)) viewer.quit = true;
+    if (viewer.quit || any_key_cancels) viewer.cancel_seek = true;
+    viewer.pending_keys.push_back(key);
   }
-  if (timerSeconds() - viewer.last_osd_present > 0.1) presentShown(viewer, false);
+  const bool waiting = !viewer.progress_line.empty();
+  if (waiting && viewer.last_poll - viewer.last_osd_present > 0.1) presentShown(viewer, false);
 }

@@ -21,13 +21,22 @@ constexpr double kLongestUnshown = 0.5;
 // keys that stop waiting (any key cancels; quitting keys also quit).
 void seekWaiting(void* context, int64_t reached, int64_t wanted);
 
+// Told after every frame the foreground draws: keeps the keys answered during long drawing.
+bool frameDrawn(void* context, FrameDrawer&) {
+  Viewer& viewer = *static_cast<Viewer*>(context);
+  if (timerSeconds() - viewer.last_poll >= 0.05) pollDuringDrawing(viewer, false);
+  return true;
+}
+
 bool draw(Viewer& viewer, int64_t frame, bool playing) {
   const int64_t triangles_before = viewer.engine.foreground.playback.triangles_walked;
   const int64_t frame_before = viewer.engine.foreground.frame;
   SeekProgress progress{seekWaiting, &viewer.cancel_seek, &viewer};
   viewer.cancel_seek = false;
+  viewer.engine.foreground.listener = {frameDrawn, &viewer};
   const SeekResult result = playing ? drawOnTo(viewer.engine, frame, progress)
                                     : seekFrame(viewer.engine, frame, progress);
+  viewer.engine.foreground.listener = {};
   viewer.progress_line.clear();
   if (result == SeekResult::kFailed) {
     std::fprintf(stderr, "kestrune view: could not draw frame %lld\n",
@@ -103,6 +112,14 @@ void seekTo(Viewer& viewer, int64_t frame) {
   viewer.at_end = false;
   presentShown(viewer, true);
   setClock(viewer, viewer.times.start[size_t(frame)]);
+}
+
+bool startAt(Viewer& viewer, int64_t frame) {
+  frame = std::clamp<int64_t>(frame, 0, viewer.last_frame);
+  if (!draw(viewer, frame, false)) return false;
+  presentShown(viewer, true);
+  setClock(viewer, viewer.times.start[size_t(frame)]);
+  return true;
 }
 
 void seekBy(Viewer& viewer, double seconds) {
@@ -208,7 +225,7 @@ void seekWaiting(void* context, int64_t reached, int64_t wanted) {
   std::snprintf(text, sizeof text, "Drawing ahead to frame %lld: %.0f%% (any key cancels)",
                 static_cast<long long>(wanted), share);
   viewer.progress_line = text;
-  pollDuringSeek(viewer);
+  pollDuringDrawing(viewer, true);
 }
 
 }  // namespace

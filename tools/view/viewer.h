@@ -56,6 +56,8 @@ struct Viewer {
   std::vector<OsdMessage> messages;
   std::string progress_line;  // while a seek waits for drawing ahead
 
+  std::vector<std::string> pending_keys;  // read while drawing, not handled yet
+  double last_poll = 0;
   bool dragging = false;  // the mouse button went down on the progress bar
   std::atomic<bool> cancel_seek{false};
   bool quit = false;
@@ -78,6 +80,7 @@ void setClock(Viewer& viewer, double timeline_seconds);
 
 // The actions behind the keys and the mouse.
 void togglePause(Viewer& viewer);
+bool startAt(Viewer& viewer, int64_t frame);           // the first frame shown, not logged
 void seekTo(Viewer& viewer, int64_t frame);            // exact: shows that frame
 void seekBy(Viewer& viewer, double seconds);           // from the frame shown, on the timeline
 void seekToFraction(Viewer& viewer, double fraction);  // of the timeline's length
@@ -92,9 +95,10 @@ void playDueFrames(Viewer& viewer);
 
 // The keys and mouse events waiting, each turned into its action.
 void handleInput(Viewer& viewer);
-// While a seek waits for drawing ahead: any key cancels it (a quitting key also quits), and the
+// While a frame is being drawn or a seek waits for drawing ahead: reads the keys (kept for
+// handleInput), and a quitting key, or any key while a seek waits, cancels the drawing. The
 // display's progress line is shown now and then.
-void pollDuringSeek(Viewer& viewer);
+void pollDuringDrawing(Viewer& viewer, bool any_key_cancels);
 
 // Shows the frame the foreground holds (with the on-screen display unless it is off).
 void presentShown(Viewer& viewer, bool new_frame);
