@@ -1,6 +1,8 @@
 // Reads `kestrune view`'s arguments into ViewOptions and holds its usage and help texts.
 #include "tools/view/view_options.h"
 
+#include "player/render_target.h"
+
 const char* const kViewUsage =
     "usage: kestrune view REC [--textures DIR] [--desktop WxH] [--start F] [--paused]\n"
     "       [--loop | --exit-at-end] [--log FILE] [--threads N] [--budget MiB]\n";
@@ -34,8 +36,9 @@ const char* const kViewHelp =
     "  --exit-at-end   quit at the end\n"
     "  --log FILE      write one line per event (present SEQ frame N, seek N, pause N,\n"
     "                  resume N, speed X, loop A B, saved PATH, end N, quit), as it happens\n"
-    "  --threads N     threads that draw the frames shown, 1 to 64 (default 1; drawing ahead\n"
-    "                  for seeking uses the processor time left over)\n"
+    "  --threads N     threads that draw the frames shown, 1 to 64 (default: KESTRUNE_THREADS,\n"
+    "                  else one per processor); drawing ahead for seeking runs at low\n"
+    "                  priority on the processor time left over\n"
     "  --budget MiB    memory for the seek engine, snapshots included (default 1024)\n"
     "\n"
     "Exit codes: 0 done, 1 failed (the recording, the window or a file), 2 bad usage.\n";
@@ -70,5 +73,6 @@ std::string readViewOptions(const ParsedArgs& args, ViewOptions* options) {
   options->loop = args.has("loop");
   options->exit_at_end = args.has("exit-at-end");
   if (options->loop && options->exit_at_end) return "--loop and --exit-at-end exclude each other";
+  options->threads = defaultRasterThreads();
   return readThreadsOption(args, &options->threads);
 }
