@@ -46,6 +46,11 @@ bool openViewer(Viewer& viewer, std::string* error) {
   SeekOptions seek;
   seek.desktop_width = options.desktop.width;
   seek.desktop_height = options.desktop.height;
+  const ScreenInfo desktop = screenInfo();  // no screen open yet: the desktop's mode
+  if (!options.desktop_given && desktop.width >= 2 && desktop.height >= 2) {
+    seek.desktop_width = desktop.width;
+    seek.desktop_height = desktop.height;
+  }
   seek.threads = options.threads;
   seek.budget = options.budget_mib << 20;
   seek.texture_folder = options.textures;

@@ -29,8 +29,8 @@ const char* const kViewHelp =
     "\n"
     "options:\n"
     "  --textures DIR  texture dumps folder (default: the recording's folder/../TexDump/)\n"
-    "  --desktop WxH   the desktop the frames are drawn for (default 1920x1080); the window\n"
-    "                  and frames are W/2 x H/2\n"
+    "  --desktop WxH   the desktop the frames are drawn for (default: the real one, as the\n"
+    "                  player sees it); the window and frames are W/2 x H/2\n"
     "  --start F       start at frame F;  --paused  start paused\n"
     "  --loop          play again from the start at the end (default: pause on the last frame)\n"
     "  --exit-at-end   quit at the end\n"
@@ -60,6 +60,7 @@ std::string readViewOptions(const ParsedArgs& args, ViewOptions* options) {
   if (const std::string* log = args.option("log")) options->log_path = *log;
   if (const std::string* desktop = args.option("desktop")) {
     if (!parseDesktopSize(*desktop, &options->desktop)) return badDesktopSize(*desktop);
+    options->desktop_given = true;
   }
   if (const std::string* start = args.option("start")) {
     if (!parseCount(*start, 0, INT64_MAX, &options->start)) return "bad frame \"" + *start + "\"";

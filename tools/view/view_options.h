@@ -12,6 +12,7 @@ struct ViewOptions {
   std::string textures;  // empty: the recording's folder's ../TexDump/
   std::string log_path;  // empty: no event log
   DesktopSize desktop;
+  bool desktop_given = false;  // else the desktop the window opens on, as the player sees it
   int64_t start = 0;
   bool paused = false;
   bool loop = false;
