@@ -1,0 +1,291 @@
+// Encodes and muxes pictures with libavcodec, libswscale and libavformat: pictures widened from
+// 5-6-5 into 8-bit BGR0, converted to the codec's pixel format, encoded and interleaved into the
+// container. Receives pictures and time stamps; hands on the written file.
+#include "tools/export/video_encoder.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include <vector>
+
+#include "runtime/platform.h"
+
+struct VideoEncoder {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codec = nullptr;
+  AVStream* stream = nullptr;
+  SwsContext* convert = nullptr;
+  AVFrame* frame = nullptr;
+  AVPacket* packet = nullptr;
+  std::vector<uint8_t> bgr0;  // the widened picture
+  std::FILE* out = nullptr;
+};
+
+namespace {
+
+std::string averror(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return text;
+}
+
+const char* encoderName(VideoCodec codec) {
+  switch (codec) {
+    case VideoCodec::kH264:
+      return "libx264";
+    case VideoCodec::kVp9:
+      return "libvpx-vp9";
+    case VideoCodec::kFfv1:
+      return "ffv1";
+  }
+  return "";
+}
+
+AVPixelFormat pixelFormat(VideoCodec codec) {
+  return codec == VideoCodec::kFfv1 ? AV_PIX_FMT_0RGB32 : AV_PIX_FMT_YUV420P;
+}
+
+// VP9's speed from the x264 preset names: libvpx's cpu-used, 0 slowest to 8 fastest; 6 when no
+// preset is given, about the speed of x264's "veryfast".
+int vp9Speed(const std::string& preset) {
+  static const char* const kNames[] = {"veryslow", "slower",   "slow",      "medium",   "fast",
+                                       "faster",   "veryfast", "superfast", "ultrafast"};
+  for (int level = 0; level < 9; ++level) {
+    if (preset == kNames[level]) return level;
+  }
+  return 6;
+}
+
+void setCodecOptions(AVCodecContext* context, const VideoSettings& settings) {
+  switch (settings.codec) {
+    case VideoCodec::kH264:
+      av_opt_set(context->priv_data, "preset",
+                 settings.preset.empty() ? "veryfast" : settings.preset.c_str(), 0);
+      av_opt_set_int(context->priv_data, "crf", settings.crf < 0 ? 23 : settings.crf, 0);
+      break;
+    case VideoCodec::kVp9:
+      av_opt_set_int(context->priv_data, "crf", settings.crf < 0 ? 32 : settings.crf, 0);
+      av_opt_set(context->priv_data, "deadline", "good", 0);
+      av_opt_set_int(context->priv_data, "cpu-used", vp9Speed(settings.preset), 0);
+      av_opt_set_int(context->priv_data, "row-mt", 1, 0);
+      context->bit_rate = 0;  // constant quality: the crf alone decides
+      break;
+    case VideoCodec::kFfv1:
+      context->level = 3;  // version 3 codes slices, so that every thread has work
+      av_opt_set_int(context->priv_data, "slicecrc", 1, 0);
+      break;
+  }
+}
+
+bool openCodec(VideoEncoder& encoder, const VideoSettings& settings, std::string* error) {
+  const AVCodec* codec = avcodec_find_encoder_by_name(encoderName(settings.codec));
+  if (codec == nullptr) {
+    *error = std::string("the installed FFmpeg libraries have no ") + encoderName(settings.codec) +
+             " encoder";
+    return false;
+  }
+  AVCodecContext* context = encoder.codec = avcodec_alloc_context3(codec);
+  context->width = settings.width;
+  context->height = settings.height;
+  context->time_base = AVRational{1, settings.time_base};
+  context->framerate = AVRational{settings.frame_rate, 1};
+  context->pix_fmt = pixelFormat(settings.codec);
+  context->thread_count = settings.threads;
+  if (settings.codec != VideoCodec::kFfv1) {  // BT.601, limited range: what players assume
+    context->colorspace = AVCOL_SPC_SMPTE170M;
+    context->color_primaries = AVCOL_PRI_SMPTE170M;
+    context->color_trc = AVCOL_TRC_SMPTE170M;
+    context->color_range = AVCOL_RANGE_MPEG;
+  }
+  if (encoder.format->oformat->flags & AVFMT_GLOBALHEADER) {
+    context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  }
+  setCodecOptions(context, settings);
+  const int opened = avcodec_open2(context, codec, nullptr);
+  if (opened < 0) {
+    *error = std::string("cannot open the ") + encoderName(settings.codec) +
+             " encoder: " + averror(opened);
+    return false;
+  }
+  return true;
+}
+
+// The container's bytes go to the caller's file through these, so that the caller alone names,
+// checks and moves the file.
+int writeBytes(void* opaque, uint8_t* bytes, int size) {
+  auto* file = static_cast<std::FILE*>(opaque);
+  if (std::fwrite(bytes, 1, size_t(size), file) != size_t(size)) return AVERROR(EIO);
+  return size;
+}
+
+int64_t seekBytes(void* opaque, int64_t offset, int whence) {
+  auto* file = static_cast<std::FILE*>(opaque);
+  if (whence & AVSEEK_SIZE) return -1;  // not known ahead; the muxers do without
+  if ((whence & ~AVSEEK_FORCE) == SEEK_CUR) offset += tellFile(file);
+  if ((whence & ~AVSEEK_FORCE) == SEEK_END) return -1;
+  return seekFile(file, offset) == 0 ? offset : -1;
+}
+
+constexpr int kIoBufferSize = 1 << 16;
+
+bool openStream(VideoEncoder& encoder, std::string* error) {
+  encoder.stream = avformat_new_stream(encoder.format, nullptr);
+  auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+  if (encoder.stream == nullptr || buffer == nullptr) {
+    av_free(buffer);
+    *error = "no memory for the video stream";
+    return false;
+  }
+  avcodec_parameters_from_context(encoder.stream->codecpar, encoder.codec);
+  encoder.stream->time_base = encoder.codec->time_base;
+  encoder.format->pb =
+      avio_alloc_context(buffer, kIoBufferSize, 1, encoder.out, nullptr, writeBytes, seekBytes);
+  if (encoder.format->pb == nullptr) {
+    av_free(buffer);
+    *error = "no memory for the video stream";
+    return false;
+  }
+  const int written = avformat_write_header(encoder.format, nullptr);
+  if (written < 0) {
+    *error = "cannot write the video: " + averror(written);
+    return false;
+  }
+  return true;
+}
+
+bool allocatePictures(VideoEncoder& encoder, const VideoSettings& settings, std::string* error) {
+  encoder.frame = av_frame_alloc();
+  encoder.packet = av_packet_alloc();
+  encoder.bgr0.resize(size_t(settings.width) * size_t(settings.height) * 4);
+  if (encoder.frame == nullptr || encoder.packet == nullptr) {
+    *error = "no memory for the video frames";
+    return false;
+  }
+  encoder.frame->format = encoder.codec->pix_fmt;
+  encoder.frame->width = settings.width;
+  encoder.frame->height = settings.height;
+  if (av_frame_get_buffer(encoder.frame, 0) < 0) {
+    *error = "no memory for the video frames";
+    return false;
+  }
+  if (settings.codec == VideoCodec::kFfv1) return true;
+  encoder.convert =
+      sws_getContext(settings.width, settings.height, AV_PIX_FMT_0RGB32, settings.width,
+                     settings.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (encoder.convert == nullptr) *error = "cannot convert pictures to YUV 4:2:0";
+  return encoder.convert != nullptr;
+}
+
+// 5-6-5 to 8-bit B, G, R, 0 in memory order (FFmpeg's 0RGB32 on a little-endian machine).
+void widen(const Pixel565* pixels, size_t count, uint8_t* out) {
+  for (size_t i = 0; i < count; ++i, out += 4) {
+    const uint32_t p = pixels[i];
+    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+    out[0] = uint8_t(b << 3 | b >> 2);
+    out[1] = uint8_t(g << 2 | g >> 4);
+    out[2] = uint8_t(r << 3 | r >> 2);
+    out[3] = 0;
+  }
+}
+
+void fillFrame(VideoEncoder& encoder, const Pixel565* pixels) {
+  AVFrame* frame = encoder.frame;
+  const int width = frame->width, height = frame->height;
+  widen(pixels, size_t(width) * size_t(height), encoder.bgr0.data());
+  const uint8_t* source[1] = {encoder.bgr0.data()};
+  const int source_pitch[1] = {4 * width};
+  if (encoder.convert != nullptr) {
+    sws_scale(encoder.convert, source, source_pitch, 0, height, frame->data, frame->linesize);
+    return;
+  }
+  av_image_copy_plane(frame->data[0], frame->linesize[0], source[0], source_pitch[0], 4 * width,
+                      height);
+}
+
+// Writes every packet the encoder has ready.
+bool drainPackets(VideoEncoder& encoder, std::string* error) {
+  for (;;) {
+    const int received = avcodec_receive_packet(encoder.codec, encoder.packet);
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
+    if (received < 0) {
+      *error = "encoding failed: " + averror(received);
+      return false;
+    }
+    av_packet_rescale_ts(encoder.packet, encoder.codec->time_base, encoder.stream->time_base);
+    encoder.packet->stream_index = encoder.stream->index;
+    const int written = av_interleaved_write_frame(encoder.format, encoder.packet);
+    if (written < 0) {
+      *error = "cannot write the video: " + averror(written);
+      return false;
+    }
+  }
+}
+
+}  // namespace
+
+VideoEncoder* openVideoEncoder(std::FILE* out, const VideoSettings& settings, std::string* error) {
+  av_log_set_level(AV_LOG_ERROR);  // the encoders' own reports are not the tool's
+  auto* encoder = new VideoEncoder;
+  encoder->out = out;
+  avformat_alloc_output_context2(&encoder->format, nullptr, settings.container.c_str(), nullptr);
+  if (encoder->format == nullptr) {
+    *error = "the installed FFmpeg libraries cannot write " + settings.container + " files";
+  } else if (openCodec(*encoder, settings, error) && openStream(*encoder, error) &&
+             allocatePictures(*encoder, settings, error)) {
+    return encoder;
+  }
+  closeVideoEncoder(encoder);
+  return nullptr;
+}
+
+bool encodePicture(VideoEncoder& encoder, const Pixel565* pixels, int64_t pts, std::string* error) {
+  if (av_frame_make_writable(encoder.frame) < 0) {
+    *error = "no memory for the video frames";
+    return false;
+  }
+  fillFrame(encoder, pixels);
+  encoder.frame->pts = pts;
+  const int sent = avcodec_send_frame(encoder.codec, encoder.frame);
+  if (sent < 0) {
+    *error = "encoding failed: " + averror(sent);
+    return false;
+  }
+  return drainPackets(encoder, error);
+}
+
+bool finishVideo(VideoEncoder& encoder, std::string* error) {
+  const int sent = avcodec_send_frame(encoder.codec, nullptr);
+  if (sent < 0 && sent != AVERROR_EOF) {
+    *error = "encoding failed: " + averror(sent);
+    return false;
+  }
+  if (!drainPackets(encoder, error)) return false;
+  const int trailer = av_write_trailer(encoder.format);
+  avio_flush(encoder.format->pb);
+  const int io_error = encoder.format->pb->error;
+  const int failed = trailer < 0 ? trailer : io_error;
+  if (failed < 0) {
+    *error = "cannot write the video: " + averror(failed);
+    return false;
+  }
+  return true;
+}
+
+void closeVideoEncoder(VideoEncoder* encoder) {
+  if (encoder == nullptr) return;
+  if (encoder->format != nullptr && encoder->format->pb != nullptr) {
+    av_freep(&encoder->format->pb->buffer);  // ours, possibly replaced by a larger one
+    avio_context_free(&encoder->format->pb);
+  }
+  avformat_free_context(encoder->format);
+  avcodec_free_context(&encoder->codec);
+  sws_freeContext(encoder->convert);
+  av_frame_free(&encoder->frame);
+  av_packet_free(&encoder->packet);
+  delete encoder;
+}
