@@ -35,5 +35,6 @@ bool keyboardClosed();
 
 // Starts reading standard input as the keyboard, once per process (later calls do nothing).
 // Each byte is a key press; 255 followed by b is the extended key b; byte 27 also holds Escape
-// for about 300 ms. On a terminal, input is read raw.
+// for about 300 ms; 255 followed by 254 starts a mouse event (stdin_keyboard.h). On a terminal,
+// input is read raw.
 void startStdinKeyboard();

@@ -11,6 +11,8 @@ struct MouseEvent {
   int y = 0;
   int button = 1;  // 1 left, 2 middle, 3 right; 0 for moves and wheel turns
   int wheel = 0;   // wheel turns: above 0 away from the user (up), below 0 towards
+
+  bool operator==(const MouseEvent&) const = default;
 };
 
 // Posts an event into a ring of 64, dropping the oldest when full.
@@ -18,3 +20,8 @@ void postMouse(const MouseEvent& event);
 
 // Takes the oldest event; false when there is none.
 bool readMouse(MouseEvent* event);
+
+// Posts the event with its position clamped to the open screen, so that a position beyond the
+// picture (a letterbox margin, a drag outside the window) lands on the picture's nearest edge.
+// Window presenters post through this; without an open screen the position stays as it is.
+void postMouseOnScreen(const MouseEvent& event);

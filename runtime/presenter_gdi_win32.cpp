@@ -54,9 +54,9 @@ __attribute__((noipa, section(".text$kestrune_gdi_1"))) void gdiPresentRows(Scre
 }
 
 // Presenter thread, until the screen closes. Each turn, with the lock held, presents the changed
-// rows and takes the window's queued messages; then dispatches them without it. The loop sleeps
-// 10 ms after a turn that found no message, and goes again at once after one that did, as the
-// messages dispatched may have queued more.
+// rows and takes the window's queued messages; then dispatches them and applies a new window
+// title without it. The loop sleeps 10 ms after a turn that found no message, and goes again at
+// once after one that did, as the messages dispatched may have queued more.
 __attribute__((noipa, section(".text$kestrune_gdi_2"))) void gdiPresenterLoop(ScreenState& screen,
                                                                               GdiWindow& w) {
   while (!screen.quit.load()) {
@@ -76,6 +76,7 @@ __attribute__((noipa, section(".text$kestrune_gdi_2"))) void gdiPresenterLoop(Sc
     const bool took_messages = takeQueuedMessages(w);
     screen.lock.unlock();
     dispatchTakenMessages(w);
+    applyWindowTitle(screen, w);
     if (!took_messages) Sleep(kLoopSleepMilliseconds);
   }
 }

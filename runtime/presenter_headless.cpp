@@ -1,11 +1,11 @@
 // The "Headless" presenter: no window. Its thread copies the changed rows of the frame buffer
 // into an in-memory picture every 10 ms, as a window would be painted, and standard input
-// becomes the keyboard. With KESTRUNE_FRAME_DUMP set, whole presented frames also go to files,
-// written after the presenter's lock is let go.
+// becomes the keyboard (and the mouse). With KESTRUNE_FRAME_DUMP set (or a folder given to
+// setFrameDumpFolder), whole presented frames also go to files, written after the presenter's
+// lock is let go. A window title set is only kept (windowTitle).
 #include "runtime/presenter_headless.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -130,8 +130,7 @@ int openHeadless(ScreenState& screen) {
     delete data;
     return 1;
   }
-  const char* dump_folder = std::getenv("KESTRUNE_FRAME_DUMP");
-  if (dump_folder != nullptr) data->dump_folder = dump_folder;
+  data->dump_folder = frameDumpFolder(screen);
   screen.presenter_data = data;
   screen.window = 0;
   screen.present = presentToMemory;

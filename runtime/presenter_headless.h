@@ -1,6 +1,7 @@
 // What the headless presenter has shown: a copy of the window it would have had, kept in memory.
 // Hands tests and tools the presented frame; the presenter itself lives in presenter_headless.cpp.
-// KESTRUNE_FRAME_DUMP=DIR makes it also write every whole presented frame to DIR/frame_NNNNNN.raw.
+// KESTRUNE_FRAME_DUMP=DIR makes it also write every whole presented frame to DIR/frame_NNNNNN.raw
+// (setFrameDumpFolder overrides the variable).
 #pragma once
 #include <cstdint>
 #include <vector>

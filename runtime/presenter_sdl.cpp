@@ -1,8 +1,9 @@
 // The "SDL" presenter: a real window owned by the presenter thread, which makes every SDL call.
 // Receives the screen's frame buffer and changed rows, copied out under the presenter's lock;
-// hands on the picture to the window, and key presses, the close button and held keys to the
-// keyboard. The thread shows the picture and handles the window's events without the lock, so
-// that a present waiting for the display keeps no key or frame of the caller waiting.
+// hands on the picture to the window, key presses, the close button and held keys to the
+// keyboard, and mouse events in screen pixels to the mouse queue. The thread shows the picture and
+// handles the window's events without the lock, so that a present waiting for the display keeps no
+// key or frame of the caller waiting.
 #include "runtime/presenter_sdl.h"
 
 #include <SDL.h>
@@ -17,6 +18,7 @@
 #include <thread>
 
 #include "runtime/keyboard.h"
+#include "runtime/mouse.h"
 #include "runtime/presenter_display_sdl.h"
 #include "runtime/presenter_keys_sdl.h"
 #include "runtime/presenter_pixels_sdl.h"
@@ -141,6 +143,71 @@ void handleWindowEvent(SdlPresenterData& data, const SDL_WindowEvent& event) {
   }
 }
 
+// ---- Mouse ----
+
+// A window position in screen pixels. While the presenter's own present routine draws the
+// picture, it is the aspect-kept rectangle sdlRenderPicture fills; once the routine is redirected
+// its owner draws the picture where it likes and hands events on in screen pixels already.
+void toScreenPixels(ScreenState& screen, SdlPresenterData& data, int* x, int* y) {
+  {
+    Guard hold(screen.lock);
+    if (screen.present != sdlPresentRows) return;
+  }
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(data.parts.window, &width, &height);
+  SDL_Rect picture = fittedRect(screen.width, screen.height, width, height);
+  if (picture.w <= 0 || picture.h <= 0) return;
+  *x = static_cast<int>(int64_t{*x - picture.x} * screen.width / picture.w);
+  *y = static_cast<int>(int64_t{*y - picture.y} * screen.height / picture.h);
+}
+
+void postSdlMouse(ScreenState& screen, SdlPresenterData& data, MouseEvent event) {
+  toScreenPixels(screen, data, &event.x, &event.y);
+  postMouseOnScreen(event);
+}
+
+// Left, middle and right keep SDL's numbers (1, 2, 3); other buttons post nothing. The second
+// press of a left double click posts the press and then the double click.
+void handleMouseButton(ScreenState& screen, SdlPresenterData& data,
+                       const SDL_MouseButtonEvent& button) {
+  if (button.button < SDL_BUTTON_LEFT || button.button > SDL_BUTTON_RIGHT) return;
+  MouseEvent event;
+  event.kind = button.state == SDL_PRESSED ? MouseKind::kPress : MouseKind::kRelease;
+  event.x = button.x;
+  event.y = button.y;
+  event.button = button.button;
+  postSdlMouse(screen, data, event);
+  if (event.kind == MouseKind::kPress && button.button == SDL_BUTTON_LEFT && button.clicks == 2) {
+    event.kind = MouseKind::kDoubleClick;
+    postSdlMouse(screen, data, event);
+  }
+}
+
+// Vertical notches only, above 0 away from the user whichever way the system flips them.
+void handleMouseWheel(ScreenState& screen, SdlPresenterData& data,
+                      const SDL_MouseWheelEvent& wheel) {
+  int notches = wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -wheel.y : wheel.y;
+  if (notches == 0) return;
+  MouseEvent event;
+  event.kind = MouseKind::kWheel;
+  event.x = wheel.mouseX;
+  event.y = wheel.mouseY;
+  event.button = 0;
+  event.wheel = notches;
+  postSdlMouse(screen, data, event);
+}
+
+void handleMouseMotion(ScreenState& screen, SdlPresenterData& data,
+                       const SDL_MouseMotionEvent& motion) {
+  MouseEvent event;
+  event.kind = MouseKind::kMove;
+  event.x = motion.x;
+  event.y = motion.y;
+  event.button = 0;
+  postSdlMouse(screen, data, event);
+}
+
 // A key that goes down is held from its event on, before anything else sees the event: the
 // keyboard state read after the events would miss a press and release that come in one turn.
 // The next refresh then follows the keyboard state again, focused or not.
@@ -184,6 +251,11 @@ void applyMouseRequest(SdlPresenterData& data) {
   SDL_ShowCursor(data.mouse_visible.load() != 0 ? SDL_ENABLE : SDL_DISABLE);
 }
 
+void applyWindowTitle(ScreenState& screen, SdlPresenterData& data) {
+  std::string title;
+  if (takeWindowTitle(screen, &title)) SDL_SetWindowTitle(data.parts.window, title.c_str());
+}
+
 // The loop's turn: show what changed, then let the window speak. The changed rows and the present
 // routine are taken under the lock; the routine copies the rows out under it and shows them
 // without it.
@@ -199,6 +271,7 @@ void serviceWindow(ScreenState& screen, SdlPresenterData& data) {
   pollEvents(screen, data);
   refreshKeysHeld(screen, data);
   applyMouseRequest(data);
+  applyWindowTitle(screen, data);
 }
 
 void runLoop(ScreenState& screen, SdlPresenterData& data) {
@@ -369,7 +442,17 @@ void sdlDefaultEvent(ScreenState& screen, const SDL_Event& event) {
     case SDL_TEXTINPUT:
       sdlPostText(event.text.text);
       break;
-    default:  // mouse and the rest: nothing to do yet
+    case SDL_MOUSEMOTION:
+      handleMouseMotion(screen, *data, event.motion);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      handleMouseButton(screen, *data, event.button);
+      break;
+    case SDL_MOUSEWHEEL:
+      handleMouseWheel(screen, *data, event.wheel);
+      break;
+    default:
       break;
   }
 }

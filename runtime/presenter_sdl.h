@@ -36,7 +36,11 @@ void setSdlCreationFlags(uint32_t add, uint32_t remove);
 
 // Presenter thread, lock not held (the key queue takes it itself). The presenter's own handling of
 // an event: the close button posts the close key, keys and text feed the key queue, exposure
-// redraws, Alt+Enter toggles full screen (unless the screen was opened with kScreenNoToggle).
+// redraws, Alt+Enter toggles full screen (unless the screen was opened with kScreenNoToggle), and
+// mouse buttons, motion and the wheel feed the mouse queue, clamped to the screen. Mouse
+// positions are window positions while the presenter's own present routine (sdlPresentRows)
+// draws the picture, mapped through the rectangle it fills; a module that redirects the present
+// routine draws the picture itself and hands mouse events on in screen pixels.
 void sdlDefaultEvent(ScreenState& screen, const SDL_Event& event);
 
 // Presenter thread. The SDL objects of the open screen; all null when the SDL presenter is not

@@ -1,12 +1,14 @@
 // The GDI presenter's window and its messages. Receives the screen state and the messages of the
 // presenter thread's queue; hands on the window it makes, key codes and held flags to the
-// keyboard, the mouse to gdiMouse, repaints to the present routine and Alt+Enter or maximising
-// to full screen.
+// keyboard, the mouse to gdiMouse and the mouse queue, repaints to the present routine and
+// Alt+Enter or maximising to full screen.
 #include "runtime/presenter_window_win32.h"
 
 #include <mutex>
+#include <string>
 
 #include "runtime/keyboard.h"
+#include "runtime/mouse.h"
 #include "runtime/presenter_keys_win32.h"
 #include "runtime/screen.h"
 
@@ -63,6 +65,58 @@ void onMouse(ScreenState& screen, GdiWindow& w, WPARAM wparam, LPARAM lparam) {
   w.mouse.buttons = static_cast<int>(wparam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON));
 }
 
+// What each client-area mouse message posts. The window class asks for double clicks, so a quick
+// second press arrives as a DBLCLK message: for the left button it posts the press and then the
+// double click, for the others only the press.
+struct MouseMessage {
+  UINT message;
+  MouseKind kind;
+  int button;
+};
+
+constexpr MouseMessage kMouseMessages[] = {
+    {WM_MOUSEMOVE, MouseKind::kMove, 0},      {WM_LBUTTONDOWN, MouseKind::kPress, 1},
+    {WM_LBUTTONUP, MouseKind::kRelease, 1},   {WM_LBUTTONDBLCLK, MouseKind::kPress, 1},
+    {WM_MBUTTONDOWN, MouseKind::kPress, 2},   {WM_MBUTTONUP, MouseKind::kRelease, 2},
+    {WM_MBUTTONDBLCLK, MouseKind::kPress, 2}, {WM_RBUTTONDOWN, MouseKind::kPress, 3},
+    {WM_RBUTTONUP, MouseKind::kRelease, 3},   {WM_RBUTTONDBLCLK, MouseKind::kPress, 3},
+};
+
+// The position is in client pixels, which are screen pixels: the window's client area has the
+// screen's size, or the window module maps the position before it gets here.
+void postMouseMessage(UINT message, LPARAM lparam) {
+  for (const MouseMessage& known : kMouseMessages) {
+    if (known.message != message) continue;
+    MouseEvent event;
+    event.kind = known.kind;
+    event.x = static_cast<short>(LOWORD(lparam));
+    event.y = static_cast<short>(HIWORD(lparam));
+    event.button = known.button;
+    postMouseOnScreen(event);
+    if (message == WM_LBUTTONDBLCLK) {
+      event.kind = MouseKind::kDoubleClick;
+      postMouseOnScreen(event);
+    }
+    return;
+  }
+}
+
+// The wheel's position comes in desktop coordinates; each 120 of its delta is one notch, above 0
+// away from the user.
+void postWheel(HWND window, WPARAM wparam, LPARAM lparam) {
+  const int notches = GET_WHEEL_DELTA_WPARAM(wparam) / WHEEL_DELTA;
+  if (notches == 0) return;
+  POINT point = {static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+  ScreenToClient(window, &point);
+  MouseEvent event;
+  event.kind = MouseKind::kWheel;
+  event.x = point.x;
+  event.y = point.y;
+  event.button = 0;
+  event.wheel = notches;
+  postMouseOnScreen(event);
+}
+
 // Repaints the whole client area through the present routine held in the screen state, which
 // takes the lock itself.
 void onPaint(ScreenState& screen, HWND window) {
@@ -110,6 +164,10 @@ LRESULT CALLBACK screenWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_MBUTTONUP:
     case WM_MBUTTONDBLCLK:
       onMouse(screen, *w, wparam, lparam);
+      postMouseMessage(message, lparam);
+      return 0;
+    case WM_MOUSEWHEEL:
+      postWheel(window, wparam, lparam);
       return 0;
     case WM_SETCURSOR:
       onSetCursor(screen, window, wparam, lparam);
@@ -134,6 +192,7 @@ LRESULT CALLBACK screenWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
 
 bool registerWindowClass() {
   WNDCLASSA window_class = {};
+  window_class.style = CS_DBLCLKS;
   window_class.lpfnWndProc = screenWindowProc;
   window_class.hInstance = GetModuleHandleA(nullptr);
   window_class.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
@@ -188,4 +247,9 @@ bool takeQueuedMessages(GdiWindow& w) {
 void dispatchTakenMessages(GdiWindow& w) {
   for (const MSG& message : w.messages) DispatchMessageA(&message);
   w.messages.clear();
+}
+
+void applyWindowTitle(ScreenState& screen, GdiWindow& w) {
+  std::string title;
+  if (takeWindowTitle(screen, &title)) SetWindowTextA(w.window, title.c_str());
 }

@@ -39,3 +39,6 @@ bool takeQueuedMessages(GdiWindow& w);
 // Presenter thread, lock not held: the window procedure takes it for the little it changes.
 // Dispatches the messages takeQueuedMessages took, in order, and forgets them.
 void dispatchTakenMessages(GdiWindow& w);
+
+// Presenter thread, lock not held. Gives the window the title last set, when one is new.
+void applyWindowTitle(ScreenState& screen, GdiWindow& w);

@@ -153,8 +153,17 @@ bool prepareScreen(ScreenState& screen, int width, int height, int depth, int pa
   return true;
 }
 
+// A new screen takes titles from its opening on; a closed one takes none and forgets its title.
+void takeTitles(ScreenState& screen, bool taken) {
+  std::lock_guard<std::mutex> hold(screen.title_lock);
+  screen.title_taken = taken;
+  screen.title.clear();
+  screen.title_pending = false;
+}
+
 // Back to "no screen", keeping the keyboard's state.
 void clearScreen(ScreenState& screen) {
+  takeTitles(screen, false);
   Guard guard(screen.lock);
   screen.open = false;
   screen.width = screen.height = screen.depth = 0;
@@ -207,6 +216,20 @@ bool takeChangedRows(ScreenState& screen, int* first_row, int* last_row) {
   return true;
 }
 
+bool takeWindowTitle(ScreenState& screen, std::string* title) {
+  std::lock_guard<std::mutex> hold(screen.title_lock);
+  if (!screen.title_pending) return false;
+  *title = screen.title;
+  screen.title_pending = false;
+  return true;
+}
+
+std::string frameDumpFolder(const ScreenState& screen) {
+  if (screen.frame_dump_chosen) return screen.frame_dump_folder;
+  const char* from_environment = std::getenv("KESTRUNE_FRAME_DUMP");
+  return from_environment != nullptr ? from_environment : "";
+}
+
 bool takePresentWork(ScreenState& screen, int* first_row, int* last_row, PresentRoutine* present) {
   Guard guard(screen.lock);
   if (!takeChangedRows(screen, first_row, last_row) || screen.present == nullptr) return false;
@@ -225,6 +248,7 @@ int openScreen(int width, int height, int depth, int pages, int flags, int refre
     clearScreen(screen);
     return kNoPresenter;
   }
+  takeTitles(screen, true);
   Guard guard(screen.lock);
   screen.open = true;
   return 0;
@@ -305,4 +329,24 @@ void showMouse(int visible) {
   ScreenState& screen = screenState();
   if (visible >= 0) screen.mouse_visible = visible > 0 ? 1 : 0;
   if (screen.open && screen.presenter->show_mouse != nullptr) screen.presenter->show_mouse(screen);
+}
+
+void setWindowTitle(const char* title) {
+  ScreenState& screen = screenState();
+  std::lock_guard<std::mutex> hold(screen.title_lock);
+  if (!screen.title_taken || title == nullptr) return;
+  screen.title = title;
+  screen.title_pending = true;
+}
+
+std::string windowTitle() {
+  ScreenState& screen = screenState();
+  std::lock_guard<std::mutex> hold(screen.title_lock);
+  return screen.title;
+}
+
+void setFrameDumpFolder(const char* folder) {
+  ScreenState& screen = screenState();
+  screen.frame_dump_chosen = folder != nullptr;
+  screen.frame_dump_folder = folder != nullptr ? folder : "";
 }

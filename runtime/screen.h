@@ -3,6 +3,7 @@
 // copies changed rows to the window. Integer error codes: 0 = success, 1 = illegal call.
 #pragma once
 #include <cstdint>
+#include <string>
 
 struct ScreenInfo {
   int width = 0;
@@ -55,3 +56,15 @@ bool screenOutputFailed();
 
 // 0 hides the cursor over the client area, above 0 shows it, below 0 leaves the setting.
 void showMouse(int visible);
+
+// Any thread. Sets the window's title to a copy of `title` (UTF-8, or ANSI on Windows, as given);
+// the presenter applies it on its own thread on its next turn, so this never waits for a frame
+// being shown. Nothing happens without an open screen, or for a null title.
+void setWindowTitle(const char* title);
+// The last title set since the open screen opened; "" when none was, or no screen is open.
+std::string windowTitle();
+
+// Caller's thread, before openScreen. Where the headless presenter writes every presented frame:
+// null leaves it to KESTRUNE_FRAME_DUMP (the default), "" writes none, anything else is the
+// folder.
+void setFrameDumpFolder(const char* folder);

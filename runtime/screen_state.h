@@ -4,10 +4,12 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "runtime/byte_buffer.h"
+#include "runtime/mouse.h"
 
 struct ScreenState;
 
@@ -52,12 +54,13 @@ extern const Presenter kSdlPresenter;  // native build with SDL2 only
 extern const Presenter kGdiPresenter;  // Windows build only
 
 constexpr int kKeyQueueSize = 16;
+constexpr int kMouseQueueSize = 64;
 constexpr int kScancodes = 128;
 
 struct ScreenState {
-  // The presenter's lock: frame buffer, changed rows, present routine, key queue and key-held
-  // flags. Held only while they are read or written: presenters copy out what they show under it,
-  // then show it, dispatch window events and write files without it.
+  // The presenter's lock: frame buffer, changed rows, present routine, key queue, key-held
+  // flags and mouse queue. Held only while they are read or written: presenters copy out what they
+  // show under it, then show it, dispatch window events and write files without it.
   std::recursive_mutex lock;
 
   bool open = false;
@@ -81,6 +84,21 @@ struct ScreenState {
   bool key_event = false;
   std::atomic<bool> stdin_closed{false};
 
+  MouseEvent mouse_queue[kMouseQueueSize] = {};
+  int mouse_head = 0;   // oldest entry
+  int mouse_count = 0;  // entries held, up to kMouseQueueSize
+
+  // The window's title, apart from the presenter's lock so that setting it never waits for a
+  // frame being copied or shown. Titles are taken only while a screen is open.
+  std::mutex title_lock;
+  bool title_taken = false;    // a screen is open and takes titles
+  std::string title;           // the last title set since the screen opened
+  bool title_pending = false;  // the presenter has not applied `title` yet
+
+  // Caller's thread, before openScreen: the folder setFrameDumpFolder chose for frame dumps.
+  bool frame_dump_chosen = false;  // false: KESTRUNE_FRAME_DUMP decides
+  std::string frame_dump_folder;   // "" for no dumps
+
   int mouse_visible = 1;
 
   const Presenter* presenter = nullptr;
@@ -99,6 +117,13 @@ ScreenState& screenState();
 // Takes the span of changed rows and clears all changed flags; false when no row changed.
 // The caller holds the lock.
 bool takeChangedRows(ScreenState& screen, int* first_row, int* last_row);
+
+// Presenter thread. Takes a title set since the last call into *title; false when none is new.
+bool takeWindowTitle(ScreenState& screen, std::string* title);
+
+// Caller's thread, at open. The folder whole presented frames go to: the one setFrameDumpFolder
+// chose, else KESTRUNE_FRAME_DUMP's value; "" for no frame files.
+std::string frameDumpFolder(const ScreenState& screen);
 
 // Takes the lock for a presenter's turn: the span of changed rows (their flags cleared) and the
 // present routine to show them with, read together. False when no row changed or no routine is

@@ -74,6 +74,15 @@ void setBorderColour(int32_t red, int32_t green, int32_t blue);
 // Returns 0, or 1 when there is no window or the point lies outside the screen.
 int setScaledMouse(int32_t x, int32_t y, int32_t visibility, int32_t clip);
 
+// Any thread. Toggles the module's full screen as Alt+Enter does, on the window's own thread a
+// moment later (this returns at once). The noFullScreenToggle option stops Alt+Enter only.
+// Nothing happens before setupScaledWindow has taken a window over, nor without a window
+// (headless).
+void toggleScaledFullScreen();
+
+// True while the module's full screen is on for the open, taken-over window.
+bool scaledFullScreen();
+
 // 0 arms the one-shot hook on window creation (the next window is created hidden and with a
 // sizing border) and requests a 1 ms timer period; any other value disarms. Arming an armed hook
 // or disarming a disarmed one changes nothing.

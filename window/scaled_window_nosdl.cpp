@@ -32,6 +32,11 @@ int setScaledMouse(int32_t x, int32_t y, int32_t, int32_t) {
   return placement.move == CursorMove::kRefuse ? 1 : 0;
 }
 
+// No window to make full screen.
+void toggleScaledFullScreen() {}
+
+bool scaledFullScreen() { return false; }
+
 void hookCreation(int32_t) {}
 
 void closeScaledWindow() {}

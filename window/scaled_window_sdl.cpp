@@ -1,7 +1,7 @@
 // The scalable window over the "SDL" presenter: receives the screen's window through the
 // presenter's event hook (taken over as a window procedure is subclassed) and its present
 // routine; hands on a stretched, letterboxed picture, mouse positions in screen pixels and
-// Alt+Enter as the module's own borderless full screen.
+// Alt+Enter (or toggleScaledFullScreen) as the module's own borderless full screen.
 #include <SDL.h>
 
 #include <chrono>
@@ -405,6 +405,10 @@ bool handleMouseEvent(ScreenState& screen, const SDL_Event& event) {
     Point32 pixel = toScreenPixels(screen, event.motion.x, event.motion.y);
     mapped.motion.x = pixel.x;
     mapped.motion.y = pixel.y;
+  } else if (event.type == SDL_MOUSEWHEEL) {
+    Point32 pixel = toScreenPixels(screen, event.wheel.mouseX, event.wheel.mouseY);
+    mapped.wheel.mouseX = pixel.x;
+    mapped.wheel.mouseY = pixel.y;
   } else {
     Point32 pixel = toScreenPixels(screen, event.button.x, event.button.y);
     mapped.button.x = pixel.x;
@@ -439,6 +443,7 @@ bool scaledEventHook(ScreenState& screen, const SDL_Event& event) {
     case SDL_MOUSEMOTION:
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
+    case SDL_MOUSEWHEEL:
       return handleMouseEvent(screen, event);
     case SDL_KEYDOWN:
       return handleKeyDown(screen, event);
@@ -669,6 +674,19 @@ int setScaledMouse(int32_t x, int32_t y, int32_t visibility, int32_t clip) {
     result = applyScaledMouse(window, request);
   });
   return result;
+}
+
+// The toggle Alt+Enter posts, for the window the module has taken over.
+void toggleScaledFullScreen() {
+  if (windowHandle() == 0 || scaledWindowState().window != windowHandle() || !sdlServesScreen()) {
+    return;
+  }
+  postToggle();
+}
+
+bool scaledFullScreen() {
+  const ScaledWindowState& state = scaledWindowState();
+  return state.fullScreen && state.window != 0 && state.window == windowHandle();
 }
 
 void hookCreation(int32_t disarm) {

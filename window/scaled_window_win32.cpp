@@ -1,6 +1,7 @@
 // The scalable window on Windows: receives the screen service's window and its messages; hands on
 // a subclassed window that is sized and placed from the shared geometry, letterboxed in full
-// screen, and whose mouse messages reach the screen service in screen pixels.
+// screen (Alt+Enter or toggleScaledFullScreen), and whose mouse messages reach the screen service
+// in screen pixels.
 #include "window/scaled_window_win32.h"
 
 #include <windows.h>
@@ -210,6 +211,18 @@ LPARAM mapMouse(HWND window, LPARAM lParam) {
                        state.modeHeight);
 }
 
+// A wheel message carries the cursor in desktop coordinates. The position is mapped in the client
+// area and handed on in desktop coordinates again, so that the screen service's own conversion to
+// its client area lands on screen pixels.
+LPARAM mapWheel(HWND window, LPARAM lParam) {
+  POINT point = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  ScreenToClient(window, &point);
+  const LPARAM mapped = mapMouse(window, MAKELPARAM(point.x, point.y));
+  point = {static_cast<short>(LOWORD(mapped)), static_cast<short>(HIWORD(mapped))};
+  ClientToScreen(window, &point);
+  return MAKELPARAM(point.x, point.y);
+}
+
 bool isMouseMessage(UINT message) {
   return message == WM_MOUSEMOVE || (message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK);
 }
@@ -329,9 +342,22 @@ int setScaledMouse(int32_t x, int32_t y, int32_t visibility, int32_t clip) {
   return 0;
 }
 
+// The message Alt+Enter posts, for the window the module has taken over.
+void toggleScaledFullScreen() {
+  const uintptr_t window = windowHandle();
+  if (window == 0 || scaledWindowState().window != window) return;
+  PostMessageA(reinterpret_cast<HWND>(window), toggleFullScreenMessage, 0, 0);
+}
+
+bool scaledFullScreen() {
+  const ScaledWindowState& state = scaledWindowState();
+  return state.fullScreen && state.window != 0 && state.window == windowHandle();
+}
+
 LRESULT CALLBACK scaledWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (keptFromScreen(message)) return DefWindowProcA(window, message, wParam, lParam);
   if (isMouseMessage(message)) return forward(window, message, wParam, mapMouse(window, lParam));
+  if (message == WM_MOUSEWHEEL) return forward(window, message, wParam, mapWheel(window, lParam));
   switch (message) {
     case WM_SIZE:
     case WM_SIZING:
