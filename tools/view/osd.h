@@ -50,3 +50,53 @@ OsdRect osdBarRect(int canvas_width, int canvas_height);
 // The fraction of the recording a point on the canvas stands for when it hits the bar (a little
 // slack above and below it); below 0 when it misses.
 double osdBarFraction(int canvas_width, int canvas_height, int x, int y);
+
+// Where the display puts things on a canvas of a given size. Every size follows the font height,
+// which follows the canvas height, so the display keeps its proportions from 48 rows to 4K.
+struct OsdLayout {
+  int font_height = 0;   // osdFontHeight(canvas height): the rows of one text line
+  int margin = 0;        // from the canvas edges to the text, the bar and the stats box
+  int line_advance = 0;  // from one text line's top to the next one's
+  int outline = 0;       // radius of the dark outline around text, in pixels
+  int pad = 0;           // around the contents of the band and of the stats box
+  OsdRect band;          // the dark band at the bottom (full width)
+  int text_top = 0;      // the top row of the time and state text in the band
+  OsdRect bar;           // the bar's track (osdBarRect)
+  int knob_radius = 0;   // the position knob's radius; it is centred on the track
+};
+OsdLayout osdLayout(int canvas_width, int canvas_height);
+
+// Colours and opacities. Opacities (alpha) run from 0 (nothing) to 256 (fully covering).
+constexpr Pixel565 osdRgb(int r, int g, int b) {  // 8-bit channels, truncated to 5-6-5
+  return static_cast<Pixel565>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+}
+constexpr Pixel565 kOsdShadeColor = 0x0000;  // the band and the stats box: black ...
+constexpr int kOsdShadeAlpha = 160;          // ... at 160/256
+constexpr Pixel565 kOsdTextColor = 0xFFFF;
+constexpr Pixel565 kOsdOutlineColor = 0x0000;
+constexpr int kOsdOutlineAlpha = 224;
+// The bar is opaque: played part, part drawn ahead, the rest; loop ticks; the knob.
+constexpr Pixel565 kOsdPlayedColor = osdRgb(255, 255, 255);
+constexpr Pixel565 kOsdAheadColor = osdRgb(136, 136, 136);
+constexpr Pixel565 kOsdTrackColor = osdRgb(64, 64, 64);
+constexpr Pixel565 kOsdLoopColor = osdRgb(255, 192, 0);
+constexpr Pixel565 kOsdKnobColor = osdRgb(255, 255, 255);
+
+// Blends `over` onto `under` at `alpha` (0..256), each channel on its own 5- or 6-bit scale:
+// (under * (256 - alpha) + over * alpha + 128) / 256, rounded down. Alpha 0 keeps `under`,
+// 256 gives `over`; alpha outside 0..256 is clamped.
+constexpr Pixel565 osdBlend(Pixel565 under, Pixel565 over, int alpha) {
+  const int a = alpha < 0 ? 0 : (alpha > 256 ? 256 : alpha);
+  const int r = ((under >> 11) * (256 - a) + (over >> 11) * a + 128) >> 8;
+  const int g = (((under >> 5) & 0x3F) * (256 - a) + ((over >> 5) & 0x3F) * a + 128) >> 8;
+  const int b = ((under & 0x1F) * (256 - a) + (over & 0x1F) * a + 128) >> 8;
+  return static_cast<Pixel565>((r << 11) | (g << 5) | b);
+}
+
+// The width in pixels of `text` in `font` (advances and kerning); characters outside printable
+// ASCII count as '?'.
+int osdTextWidth(const OsdFont& font, const std::string& text);
+// Draws one line of text with its outline, its top row at `top` and its pen starting at `x`,
+// clipped to the canvas; `outline` is the outline's radius (0: none).
+void drawOsdText(OsdCanvas& canvas, const OsdFont& font, int x, int top, const std::string& text,
+                 int outline);
