@@ -3,11 +3,14 @@
 // render`'s at the times a viewer sees them, their timing and size, and the failures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "seek/frame_times.h"
+#include "stb_image_write.h"
 #include "tests/export/video_reader.h"
 #include "tests/support/recording_files.h"
 #include "tests/tool/tool_run.h"
@@ -153,6 +156,37 @@ TEST_F(ExportTest, FailuresSayWhyAndLeaveNothing) {
     EXPECT_NE(result.err.find("\n" + c.error), std::string::npos) << result.err;
     EXPECT_EQ(filesIn(out.path()), std::vector<std::string>{});
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Not a check: makes the README's strip of an exported clip. Run it with KESTRUNE_STRIP set to
+// the PNG to write (docs/export_strip.png) and --gtest_also_run_disabled_tests
+// --gtest_filter='*ThumbnailStrip*'.
+TEST(ExportReadme, DISABLED_ThumbnailStrip) {
+  const char* out = std::getenv("KESTRUNE_STRIP");
+  ASSERT_NE(out, nullptr) << "set KESTRUNE_STRIP to the PNG to write";
+  TempFolder folder;
+  const std::string clip = folder.file("clip.mp4");
+  ASSERT_EQ(runTool({"export", KESTRUNE_DEMO_RECORDING, clip, "--from", "2", "--to", "8",
+                     "--desktop", "960x540", "--quiet"})
+                .exit_code,
+            0);
+  const DecodedVideo video = decodeVideo(clip, /*rgb=*/true);
+  ASSERT_EQ(video.pictures.size(), 180u);
+  constexpr int kThumbs = 6, kWidth = 480, kHeight = 270, kGap = 4;
+  const int strip_width = kThumbs * kWidth + (kThumbs - 1) * kGap;
+  std::vector<uint8_t> strip(size_t(strip_width) * kHeight * 3, 255);
+  for (int t = 0; t < kThumbs; ++t) {
+    const std::vector<uint8_t>& picture = video.pictures[size_t(t * 35)];
+    for (int y = 0; y < kHeight; ++y) {
+      std::copy_n(picture.begin() + ptrdiff_t(y) * kWidth * 3, kWidth * 3,
+                  strip.begin() + (ptrdiff_t(y) * strip_width + t * (kWidth + kGap)) * 3);
+    }
+  }
+  ASSERT_NE(stbi_write_png(out, strip_width, kHeight, 3, strip.data(), strip_width * 3), 0);
 }
 
 }  // namespace

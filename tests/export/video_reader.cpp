@@ -57,11 +57,11 @@ std::vector<uint8_t> planesOf(const AVFrame* frame) {
   return planes;
 }
 
-void takeFrames(Decoding& d, DecodedVideo& video) {
+void takeFrames(Decoding& d, DecodedVideo& video, bool rgb_wanted) {
   const AVRational base = d.format->streams[d.stream]->time_base;
   while (avcodec_receive_frame(d.codec, d.frame) == 0) {
     video.times.push_back(double(d.frame->best_effort_timestamp) * av_q2d(base));
-    if (d.frame->format == AV_PIX_FMT_YUV420P) {
+    if (d.frame->format == AV_PIX_FMT_YUV420P && !rgb_wanted) {
       video.pictures.push_back(planesOf(d.frame));
       continue;
     }
@@ -81,17 +81,17 @@ void takeFrames(Decoding& d, DecodedVideo& video) {
 
 }  // namespace
 
-DecodedVideo decodeVideo(const std::string& path) {
+DecodedVideo decodeVideo(const std::string& path, bool rgb) {
   DecodedVideo video;
   Decoding d;
   if (!openDecoding(path, d, video)) return video;
   while (av_read_frame(d.format, d.packet) >= 0) {
     if (d.packet->stream_index == d.stream) avcodec_send_packet(d.codec, d.packet);
     av_packet_unref(d.packet);
-    takeFrames(d, video);
+    takeFrames(d, video, rgb);
   }
   avcodec_send_packet(d.codec, nullptr);
-  takeFrames(d, video);
+  takeFrames(d, video, rgb);
   video.ok = true;
   return video;
 }

@@ -17,7 +17,8 @@ struct DecodedVideo {
   std::vector<std::vector<uint8_t>> pictures;
 };
 
-DecodedVideo decodeVideo(const std::string& path);
+// With `rgb`, 4:2:0 frames too come as RGB (converted as a player shows them).
+DecodedVideo decodeVideo(const std::string& path, bool rgb = false);
 
 // 8-bit RGB of 5-6-5 pixels, each channel's top bits repeated into its low ones.
 std::vector<uint8_t> widenedRgb(const std::string& raw_565);
