@@ -96,8 +96,8 @@ int idleMilliseconds(const Viewer& viewer) {
 bool nothingLeftToDo(const Viewer& viewer) { return viewer.paused && keyboardClosed(); }
 
 void runLoop(Viewer& viewer) {
+  viewer.paused = viewer.options.paused;  // before the first frame, whose title says so
   if (!startAt(viewer, viewer.options.start)) return logEvent(viewer, "quit");
-  viewer.paused = viewer.options.paused;
   viewer.rates.since = timerSeconds();
   while (!viewer.quit) {
     handleInput(viewer);
