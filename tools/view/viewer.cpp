@@ -22,15 +22,19 @@ constexpr double kLongestUnshown = 0.5;
 void seekWaiting(void* context, int64_t reached, int64_t wanted);
 
 // Told after every frame the foreground draws: keeps the keys answered during long drawing.
-bool frameDrawn(void* context, FrameDrawer&) {
+bool frameDrawn(void* context, FrameDrawer& drawer) {
   Viewer& viewer = *static_cast<Viewer*>(context);
+  // A frame's triangles are the records walked since the frame before it (whether that one was
+  // drawn here or restored from a snapshot taken right after it).
+  const int64_t walked = drawer.playback.triangles_walked;
+  viewer.triangles = drawer.frame == viewer.counted_frame + 1 ? walked - viewer.counted_walked : -1;
+  viewer.counted_frame = drawer.frame;
+  viewer.counted_walked = walked;
   if (timerSeconds() - viewer.last_poll >= 0.05) pollDuringDrawing(viewer, false);
   return true;
 }
 
 bool draw(Viewer& viewer, int64_t frame, bool playing) {
-  const int64_t triangles_before = viewer.engine.foreground.playback.triangles_walked;
-  const int64_t frame_before = viewer.engine.foreground.frame;
   SeekProgress progress{seekWaiting, &viewer.cancel_seek, &viewer};
   viewer.cancel_seek = false;
   viewer.engine.foreground.listener = {frameDrawn, &viewer};
@@ -46,9 +50,6 @@ bool draw(Viewer& viewer, int64_t frame, bool playing) {
   if (result != SeekResult::kDone) return false;
   viewer.drawn += 1;
   viewer.rates.drawn += 1;
-  const bool from_previous = frame_before == frame - 1;
-  viewer.triangles =
-      from_previous ? viewer.engine.foreground.playback.triangles_walked - triangles_before : -1;
   return true;
 }
 
