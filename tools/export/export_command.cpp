@@ -11,6 +11,7 @@
 #include "runtime/platform.h"
 #include "runtime/timing.h"
 #include "seek/frame_times.h"
+#include "tools/export/encode_thread.h"
 #include "tools/export/export_options.h"
 #include "tools/tool_commands.h"
 #include "tools/tool_playback.h"
@@ -27,6 +28,7 @@ struct ExportRun {
   int64_t written = 0;                      // video frames written
   int64_t last_pts = -1;                    // --vfr: the last time stamp written, in milliseconds
   VideoEncoder* encoder = nullptr;
+  EncodeThread* encoding = nullptr;
   std::string error;
   bool progress = false;
   double started = 0, last_progress = 0;
@@ -84,7 +86,7 @@ void showProgress(ExportRun& run, bool last) {
 }
 
 bool encode(ExportRun& run, const FramePicture& picture, int64_t pts) {
-  if (!encodePicture(*run.encoder, picture.pixels, pts, &run.error)) return false;
+  if (!queuePicture(*run.encoding, picture.pixels, pts, &run.error)) return false;
   run.written += 1;
   showProgress(run, false);
   return true;
@@ -137,8 +139,9 @@ int exportVideo(ExportRun& run, ExportOptions& options, ToolPlayback& playback) 
   playback.sink = {takeFrame, &run};
   run.progress = !options.quiet && isTerminal(stderr);
   run.started = timerSeconds();
+  run.encoding = startEncodeThread(*run.encoder, playback.target.width, playback.target.height, 3);
   const PlayedRecording played = playToolRecording(playback);
-  bool done = !playback.sink_failed && finishVideo(*run.encoder, &run.error);
+  bool done = stopEncodeThread(run.encoding, !playback.sink_failed, &run.error);
   showProgress(run, true);
   closeVideoEncoder(run.encoder);
   if (done && played.end != StreamStep::kEnd && playback.frames_met <= run.last_frame) {

@@ -11,6 +11,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <cstring>
 #include <vector>
 
 #include "runtime/platform.h"
@@ -181,16 +182,23 @@ bool allocatePictures(VideoEncoder& encoder, const VideoSettings& settings, std:
   return encoder.convert != nullptr;
 }
 
-// 5-6-5 to 8-bit B, G, R, 0 in memory order (FFmpeg's 0RGB32 on a little-endian machine).
+// 5-6-5 to 8-bit B, G, R, 0 in memory order (FFmpeg's 0RGB32 on a little-endian machine), each
+// channel's top bits repeated into its low ones; one table entry per 5-6-5 value.
+const uint32_t* widenedPixels() {
+  static const std::vector<uint32_t> table = [] {
+    std::vector<uint32_t> values(65536);
+    for (uint32_t p = 0; p < 65536; ++p) {
+      const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
+      values[p] = (b << 3 | b >> 2) | (g << 2 | g >> 4) << 8 | (r << 3 | r >> 2) << 16;
+    }
+    return values;
+  }();
+  return table.data();
+}
+
 void widen(const Pixel565* pixels, size_t count, uint8_t* out) {
-  for (size_t i = 0; i < count; ++i, out += 4) {
-    const uint32_t p = pixels[i];
-    const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-    out[0] = uint8_t(b << 3 | b >> 2);
-    out[1] = uint8_t(g << 2 | g >> 4);
-    out[2] = uint8_t(r << 3 | r >> 2);
-    out[3] = 0;
-  }
+  const uint32_t* widened = widenedPixels();
+  for (size_t i = 0; i < count; ++i) std::memcpy(out + 4 * i, &widened[pixels[i]], 4);
 }
 
 void fillFrame(VideoEncoder& encoder, const Pixel565* pixels) {
