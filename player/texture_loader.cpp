@@ -82,7 +82,11 @@ void loadTexturesWith(const RecordingHeader& header, const TextureCalls& calls, 
 std::string textureFolderOf(const std::string& path_template) {
   // Part 0's real name: a "%i" in a folder's name belongs to that folder.
   const std::string part0 = partFileName(path_template, 0).name;
+#ifdef _WIN32
+  const size_t slash = part0.find_last_of("/\\");  // Windows takes either separator
+#else
   const size_t slash = part0.rfind('/');
+#endif
   const std::string folder = slash == std::string::npos ? "." : part0.substr(0, slash);
   return folder + "/../TexDump/";
 }

@@ -1,5 +1,6 @@
 // What the portable runtime asks of the operating system: clock, sleeping, 64-bit file seeking,
-// the executable's folder and standard input made ready to be read key by key.
+// the executable's folder, standard input made ready to be read key by key, whether a stream is a
+// terminal and the process's peak memory.
 // Implemented once per build in platform_posix.cpp and platform_win32.cpp.
 #pragma once
 #include <cstdint>
@@ -27,3 +28,11 @@ std::FILE* createNewFile(const char* name);
 // echo (signals from the terminal still work). The terminal is restored at process exit, and on
 // the signals that end the program (Ctrl+C, SIGTERM, a closed terminal).
 void prepareStdinForKeys();
+
+// True when the stream is a terminal (a console on Windows), where a progress line that rewrites
+// itself can be shown.
+bool isTerminal(std::FILE* stream);
+
+// The most memory the process has held resident so far, in bytes (the peak resident set size, the
+// peak working set on Windows); 0 when the system does not say.
+int64_t peakMemoryBytes();

@@ -119,3 +119,11 @@ std::string executableFolder() {
 }
 
 int changeDirectory(const std::string& folder) { return chdir(folder.c_str()) == 0 ? 0 : 1; }
+
+bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+
+int64_t peakMemoryBytes() {
+  rusage usage{};
+  if (getrusage(RUSAGE_SELF, &usage) != 0) return 0;
+  return static_cast<int64_t>(usage.ru_maxrss) * 1024;  // kilobytes on Linux
+}

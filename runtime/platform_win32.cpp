@@ -5,6 +5,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+// After windows.h, which it needs. GetProcessMemoryInfo is kernel32's K32GetProcessMemoryInfo.
+#include <psapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -80,4 +82,18 @@ std::string executableFolder() {
 
 int changeDirectory(const std::string& folder) {
   return SetCurrentDirectoryA(folder.c_str()) ? 0 : 1;
+}
+
+// A console only: _isatty also says yes for the null device and printers.
+bool isTerminal(std::FILE* stream) {
+  const intptr_t handle = _get_osfhandle(_fileno(stream));
+  DWORD mode = 0;
+  return handle != -1 && GetConsoleMode(reinterpret_cast<HANDLE>(handle), &mode) != 0;
+}
+
+int64_t peakMemoryBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<int64_t>(counters.PeakWorkingSetSize);
 }

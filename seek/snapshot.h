@@ -1,7 +1,8 @@
 // Drawing snapshots: everything the frames after a frame depend on, taken right after that frame
 // was filtered: the render buffer (with the filter's pair averages in it), the depth buffer, the
 // drawing cache, the renderer switches the records touch, and the stream position of the next
-// record. Receives a drawer's state; hands on a zstd-compressed record, and the same state back.
+// record. Receives a drawer's state; hands on a compressed record (zstd natively, zlib in the
+// Windows build: snapshot_codec.h), and the same state back.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -37,7 +38,8 @@ struct Snapshot {
 // The bytes a stored snapshot takes.
 int64_t snapshotBytes(const Snapshot& snapshot);
 
-// Compression state kept across snapshots, one per thread that takes or restores them.
+// Compression state kept across snapshots, one per thread that takes or restores them. Defined
+// by the build's compressor (snapshot_codec_posix.cpp, snapshot_codec_win32.cpp).
 struct SnapshotCodec;
 std::unique_ptr<SnapshotCodec, void (*)(SnapshotCodec*)> makeSnapshotCodec();
 

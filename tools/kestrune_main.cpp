@@ -19,6 +19,8 @@ constexpr const char* kUsage =
     "  dump REC      one line per record, as text\n"
     "  render REC    every frame as the window shows it, as PNG or raw 5-6-5 files\n"
     "  bench REC     plays the recording as fast as possible and reports the time it takes\n"
+    "  view REC      plays the recording in a window, with pause, seeking and frame steps\n"
+    "  export REC OUT  writes the recording as a video file (.mp4, .mkv, .webm)\n"
     "  demo OUTDIR   writes the demo recording and its texture dumps\n"
     "\n"
     "A recording path with \"%i\" names numbered part files. Paths are taken as given.\n"
@@ -32,7 +34,7 @@ struct Command {
 
 constexpr Command kCommands[] = {
     {"info", runInfo},   {"dump", runDump}, {"render", runRender},
-    {"bench", runBench}, {"demo", runDemo},
+    {"bench", runBench}, {"demo", runDemo},    {"view", runView}, {"export", runExport},
 };
 
 // Standard output is the tool's product: a write that failed (a full disk, a closed stream) fails

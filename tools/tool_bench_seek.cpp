@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <vector>
 
 #include "runtime/platform.h"
@@ -39,15 +38,6 @@ Latencies latenciesOf(std::vector<double> seconds) {
   const size_t n = seconds.size();
   const size_t p95 = (95 * n + 99) / 100 - 1;
   return {seconds[(n - 1) / 2], seconds[p95], seconds.back()};
-}
-
-// The process's peak resident memory (Linux's VmHWM), 0 when it cannot be read.
-int64_t peakMemoryBytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atoll(line.c_str() + 6) * 1024;
-  }
-  return 0;
 }
 
 // Plays the frames at their time stamps' pace from the start until drawing ahead has reached

@@ -7,3 +7,5 @@ int runDump(int argc, const char* const* argv);
 int runRender(int argc, const char* const* argv);
 int runBench(int argc, const char* const* argv);
 int runDemo(int argc, const char* const* argv);
+int runView(int argc, const char* const* argv);
+int runExport(int argc, const char* const* argv);

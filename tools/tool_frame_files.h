@@ -27,5 +27,5 @@ struct FramePicture {
 // at all, and only as a regular file; false with the reason in *error when it cannot be written.
 bool writeRawFrame(const std::string& path, const FramePicture& picture, std::string* error);
 
-// An 8-bit RGB PNG through libpng, written as writeRawFrame writes.
+// An 8-bit RGB PNG, encoded in memory by stb_image_write and written as writeRawFrame writes.
 bool writePngFrame(const std::string& path, const FramePicture& picture, std::string* error);

@@ -1,14 +1,13 @@
 // `kestrune render`: draws every frame of a recording through the player's drawing path and
 // writes each as the window would show it. Receives the recording, an output folder, a frame
 // range, a desktop size and a file format; hands on one PNG or raw file per frame.
-#include <unistd.h>  // isatty: the tool is built for POSIX systems only
-
 #include <cstdio>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "player/player_output.h"
+#include "runtime/platform.h"
 #include "runtime/timing.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
@@ -179,7 +178,7 @@ int runRender(int argc, const char* const* argv) {
   output.png = options.png;
   output.width = playback.target.width;
   output.height = playback.target.height;
-  output.progress = isatty(STDERR_FILENO) != 0;
+  output.progress = isTerminal(stderr);
   playback.frames = options.frames;
   playback.sink = {writeFrame, &output};
   const PlayedRecording played = playToolRecording(playback);

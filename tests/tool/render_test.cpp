@@ -1,8 +1,7 @@
 // `kestrune render` end to end: its raw frames against the frames the headless player presents,
-// a pixel worked out by hand, PNG files read back through libpng, frame selection and naming,
+// a pixel worked out by hand, PNG files read back through stb_image, frame selection and naming,
 // and its answers to bad usage and missing recordings.
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <array>
 #include <cstdint>
@@ -16,6 +15,11 @@
 #include "tools/bmp_writer.h"
 #include "tools/tool_frame_files.h"
 #include "tools/tool_playback.h"
+
+// The PNG decoder, for this test binary only; the tool itself only writes PNG files.
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_ONLY_PNG
+#include <stb_image.h>
 
 namespace {
 
@@ -67,37 +71,25 @@ uint16_t pixelAt(const std::string& raw, int x, int y) {
                                                                    << 8);
 }
 
-// A PNG read back through libpng: its size, kind and 8-bit RGB rows.
+// A PNG read back through stb_image: its size, its channels and depth as stored, and its pixels
+// as stored (8-bit RGB rows when the channels are 3 and the depth 8).
 struct DecodedPng {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  int bit_depth = 0;
-  int colour_type = -1;
+  int width = 0;
+  int height = 0;
+  int channels = 0;
+  bool sixteen_bit = false;
   std::vector<uint8_t> rgb;
 };
 
 bool decodePng(const std::string& path, DecodedPng* decoded) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return false;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png)) != 0) {
-    png_destroy_read_struct(&png, &info, nullptr);
-    std::fclose(file);
-    return false;
-  }
-  png_init_io(png, file);
-  png_read_info(png, info);
-  decoded->width = png_get_image_width(png, info);
-  decoded->height = png_get_image_height(png, info);
-  decoded->bit_depth = png_get_bit_depth(png, info);
-  decoded->colour_type = png_get_color_type(png, info);
-  decoded->rgb.resize(png_get_rowbytes(png, info) * decoded->height);
-  for (uint32_t row = 0; row < decoded->height; ++row) {
-    png_read_row(png, decoded->rgb.data() + row * png_get_rowbytes(png, info), nullptr);
-  }
-  png_destroy_read_struct(&png, &info, nullptr);
-  std::fclose(file);
+  stbi_uc* pixels =
+      stbi_load(path.c_str(), &decoded->width, &decoded->height, &decoded->channels, 0);
+  if (pixels == nullptr) return false;
+  decoded->sixteen_bit = stbi_is_16_bit(path.c_str()) != 0;
+  const size_t bytes = static_cast<size_t>(decoded->width) * static_cast<size_t>(decoded->height) *
+                       static_cast<size_t>(decoded->channels);
+  decoded->rgb.assign(pixels, pixels + bytes);
+  stbi_image_free(pixels);
   return true;
 }
 
@@ -227,10 +219,10 @@ TEST_F(Render, PngFramesDecodeToTheRawPixelsWidened) {
     const std::string raw = readWholeFile(folder.file("raw/") + name + ".raw");
     DecodedPng png;
     ASSERT_TRUE(decodePng(folder.file("png/") + name + ".png", &png)) << name;
-    ASSERT_EQ(png.width, uint32_t{kWindowWidth});
-    ASSERT_EQ(png.height, uint32_t{kWindowHeight});
-    ASSERT_EQ(png.bit_depth, 8);
-    ASSERT_EQ(png.colour_type, PNG_COLOR_TYPE_RGB);
+    ASSERT_EQ(png.width, kWindowWidth);
+    ASSERT_EQ(png.height, kWindowHeight);
+    ASSERT_EQ(png.channels, 3);  // RGB, no alpha
+    ASSERT_FALSE(png.sixteen_bit);
     for (int y = 0; y < kWindowHeight; ++y) {
       for (int x = 0; x < kWindowWidth; ++x) {
         const unsigned p = pixelAt(raw, x, y);
