@@ -242,7 +242,12 @@ std::string emptySlotRuns(const InfoFacts& facts) {
     int last = slot;
     while (last < kTextureSlots && facts.textures[last].state == DumpState::kEmpty) ++last;
     if (!runs.empty()) runs += ", ";
-    runs += std::to_string(slot) + (last > slot ? "-" + std::to_string(last) : "");
+    // Appended piece by piece: GCC 12 at -O3 warns falsely (-Wrestrict) on the concatenation.
+    runs += std::to_string(slot);
+    if (last > slot) {
+      runs += '-';
+      runs += std::to_string(last);
+    }
     slot = last + 1;
   }
   return runs.empty() ? "none" : runs;
