@@ -1,6 +1,6 @@
-// Encodes and muxes pictures with libavcodec, libswscale and libavformat: pictures widened from
-// 5-6-5 into 8-bit BGR0, converted to the codec's pixel format, encoded and interleaved into the
-// container. Receives pictures and time stamps; hands on the written file.
+// Encodes and muxes pictures with libavcodec, libswscale and libavformat: 5-6-5 pictures
+// converted by swscale to YUV 4:2:0, or widened exactly into 8-bit BGR0 for FFV1, encoded and
+// interleaved into the container. Receives pictures and time stamps; hands on the written file.
 #include "tools/export/video_encoder.h"
 
 extern "C" {
@@ -162,7 +162,9 @@ bool openStream(VideoEncoder& encoder, std::string* error) {
 bool allocatePictures(VideoEncoder& encoder, const VideoSettings& settings, std::string* error) {
   encoder.frame = av_frame_alloc();
   encoder.packet = av_packet_alloc();
-  encoder.bgr0.resize(size_t(settings.width) * size_t(settings.height) * 4);
+  if (settings.codec == VideoCodec::kFfv1) {
+    encoder.bgr0.resize(size_t(settings.width) * size_t(settings.height) * 4);
+  }
   if (encoder.frame == nullptr || encoder.packet == nullptr) {
     *error = "no memory for the video frames";
     return false;
@@ -176,7 +178,7 @@ bool allocatePictures(VideoEncoder& encoder, const VideoSettings& settings, std:
   }
   if (settings.codec == VideoCodec::kFfv1) return true;
   encoder.convert =
-      sws_getContext(settings.width, settings.height, AV_PIX_FMT_0RGB32, settings.width,
+      sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGB565LE, settings.width,
                      settings.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (encoder.convert == nullptr) *error = "cannot convert pictures to YUV 4:2:0";
   return encoder.convert != nullptr;
@@ -201,18 +203,19 @@ void widen(const Pixel565* pixels, size_t count, uint8_t* out) {
   for (size_t i = 0; i < count; ++i) std::memcpy(out + 4 * i, &widened[pixels[i]], 4);
 }
 
+// YUV codecs: swscale reads the 5-6-5 pixels as they are. FFV1 (RGB): each pixel widened exactly.
 void fillFrame(VideoEncoder& encoder, const Pixel565* pixels) {
   AVFrame* frame = encoder.frame;
   const int width = frame->width, height = frame->height;
-  widen(pixels, size_t(width) * size_t(height), encoder.bgr0.data());
-  const uint8_t* source[1] = {encoder.bgr0.data()};
-  const int source_pitch[1] = {4 * width};
   if (encoder.convert != nullptr) {
+    const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(pixels)};
+    const int source_pitch[1] = {2 * width};
     sws_scale(encoder.convert, source, source_pitch, 0, height, frame->data, frame->linesize);
     return;
   }
-  av_image_copy_plane(frame->data[0], frame->linesize[0], source[0], source_pitch[0], 4 * width,
-                      height);
+  widen(pixels, size_t(width) * size_t(height), encoder.bgr0.data());
+  av_image_copy_plane(frame->data[0], frame->linesize[0], encoder.bgr0.data(), 4 * width,
+                      4 * width, height);
 }
 
 // Writes every packet the encoder has ready.

@@ -29,9 +29,10 @@ struct VideoEncoder;
 // Null with a message in *error: a codec the installed libraries lack, a failed write.
 VideoEncoder* openVideoEncoder(std::FILE* out, const VideoSettings& settings, std::string* error);
 
-// Encodes one picture of width x height pixels shown from `pts` (in 1/time_base seconds). Each
-// 5-6-5 channel is widened by repeating its top bits, as the PNG output does. False with a
-// message in *error when encoding or writing failed.
+// Encodes one picture of width x height pixels shown from `pts` (in 1/time_base seconds). For
+// FFV1 each 5-6-5 channel is widened by repeating its top bits, as the PNG output does; the YUV
+// codecs take swscale's BT.601 conversion of the 5-6-5 values. False with a message in *error
+// when encoding or writing failed.
 bool encodePicture(VideoEncoder& encoder, const Pixel565* pixels, int64_t pts, std::string* error);
 
 // Drains the encoder, writes the container's trailer and flushes it to the file; false with a
