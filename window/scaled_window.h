@@ -1,6 +1,6 @@
-// The scalable window: takes the screen service's window over from outside and stretches its
-// picture to any client size, toggles a letterboxed full screen and maps the mouse to screen
-// pixels. One interface for both builds; each platform module implements it over the screen.
+// The scalable window: takes the screen service's window over from outside, stretches its picture
+// to any client size (or fits it, aspect kept), toggles a letterboxed full screen and maps the
+// mouse to screen pixels. One interface for both builds, each implemented by a platform module.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -11,6 +11,10 @@ constexpr int32_t startFullScreen = 1;     // set-up ends in the module's full s
 constexpr int32_t openGlPresenter = 2;     // passed on; in full screen no top margin
 constexpr int32_t noFullScreenToggle = 4;  // Alt+Enter does nothing; passed on
 constexpr int32_t shapedWindow = 16;       // prefer the "GDI" presenter for this open
+// Windowed too, the picture keeps its aspect between margins in the border colour, fitted anew on
+// every client size change, when setupScaledWindow's keepAspect is non-zero. Kept from openScreen
+// once recorded (openScreen ignores it). Without it the windowed picture fills the client area.
+constexpr int32_t keepAspectWindowed = 32;
 
 // Window message that toggles the module's full screen (WM_USER + 90), from any sender.
 constexpr uint32_t toggleFullScreenMessage = 1114;
@@ -27,9 +31,10 @@ struct ScaledWindowState {
   std::atomic<int32_t> clientHeight{0};
   std::atomic<int32_t> modeWidth{0};  // the open screen's size in pixels
   std::atomic<int32_t> modeHeight{0};
-  std::atomic<int32_t> marginX{0};  // letterbox margins, left/right and top/bottom; 0 windowed
+  // Letterbox margins, left/right and top/bottom; 0 windowed unless keepAspectWindowed is on.
+  std::atomic<int32_t> marginX{0};
   std::atomic<int32_t> marginY{0};
-  std::atomic<int32_t> keepAspect{0};   // full screen keeps the screen's aspect ratio
+  std::atomic<int32_t> keepAspect{0};   // full screen (and keepAspectWindowed's window) keeps it
   std::atomic<uint32_t> savedStyle{0};  // windowed style (with WS_VISIBLE); 0 while windowed
   std::atomic<bool> fullScreen{false};
   std::atomic<bool> styleGuard{false};  // messages bound for screenProc go to the default
@@ -53,6 +58,13 @@ inline ScaledWindowState& scaledWindowState() {
   return state;
 }
 
+// True while the window is not in full screen and fits its picture between margins: the
+// keepAspectWindowed option was recorded and set-up asked to keep the aspect.
+inline bool aspectKeptWindowed(const ScaledWindowState& state) {
+  return (state.options.load() & keepAspectWindowed) != 0 && state.keepAspect.load() != 0 &&
+         !state.fullScreen.load();
+}
+
 // Opens the screen through openScreen and records the module options (see the option bits).
 // Returns openScreen's code; the caller goes on to setupScaledWindow when it is 0.
 int openScaledScreen(int32_t width, int32_t height, int32_t depth, int32_t pages, int32_t flags,
@@ -61,8 +73,10 @@ int openScaledScreen(int32_t width, int32_t height, int32_t depth, int32_t pages
 // Takes the open screen's window over (once per window), sets or clears the sizing border, sizes
 // and centres the window, redirects the presenter to the stretching paths and enters full screen
 // when startFullScreen asks for it. On the native build the window always stays resizable: an X
-// window manager maximises only a window whose size may change. Width and height: above 0 a client size, 0 the desktop's,
-// below 0 derived from the other side through the screen's aspect ratio. Call again to re-size.
+// window manager maximises only a window whose size may change. Width and height: above 0 a client
+// size, 0 the desktop's, below 0 derived from the other side through the screen's aspect ratio.
+// keepAspect non-zero letterboxes full screen (and the window with keepAspectWindowed). Call
+// again to re-size.
 void setupScaledWindow(int32_t width, int32_t height, int32_t keepAspect, int32_t resizable);
 
 // The margins' colour; each component is taken modulo 256. Repaints visible margins at once.

@@ -1,7 +1,8 @@
 // The scalable window over the "SDL" presenter: receives the screen's window through the
 // presenter's event hook (taken over as a window procedure is subclassed) and its present
-// routine; hands on a stretched, letterboxed picture, mouse positions in screen pixels and
-// Alt+Enter (or toggleScaledFullScreen) as the module's own borderless full screen.
+// routine; hands on a stretched picture (letterboxed in full screen, and windowed too with
+// keepAspectWindowed), mouse positions in screen pixels and Alt+Enter (or
+// toggleScaledFullScreen) as the module's own borderless full screen.
 #include <SDL.h>
 
 #include <chrono>
@@ -127,8 +128,8 @@ Margins currentMargins() {
   return Margins{state.marginX.load(), state.marginY.load()};
 }
 
-// The client area inside an outer area: all of it while windowed, the fitted picture between the
-// margins in full screen.
+// The client area inside an outer area: the fitted picture between the margins in full screen
+// (and windowed with keepAspectWindowed), else all of it.
 Rect32 clientArea(int outer_width, int outer_height) {
   bool open_top = (scaledWindowState().options.load() & openGlPresenter) != 0;
   return letterboxedClient(outer_width, outer_height, currentMargins(), open_top);
@@ -141,10 +142,23 @@ Rect32 windowClientArea(SDL_Window* window) {
   return clientArea(width, height);
 }
 
-// What a size message does: the client size becomes the stretch target.
-void recordClientSize(SDL_Window* window) {
-  Rect32 client = windowClientArea(window);
+// Windowed with keepAspectWindowed, the margins that fit the picture into the window's size.
+void fitWindowedMargins(SDL_Window* window) {
   ScaledWindowState& state = scaledWindowState();
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(window, &width, &height);
+  Margins margins = letterboxMargins(state.modeWidth, state.modeHeight, width, height, true);
+  state.marginX = margins.x;
+  state.marginY = margins.y;
+}
+
+// What a size message does: the client size becomes the stretch target (the margins fitted to
+// the new size first when the window keeps the picture's aspect).
+void recordClientSize(SDL_Window* window) {
+  ScaledWindowState& state = scaledWindowState();
+  if (aspectKeptWindowed(state)) fitWindowedMargins(window);
+  Rect32 client = windowClientArea(window);
   state.clientWidth = client.width;
   state.clientHeight = client.height;
 }
@@ -617,7 +631,7 @@ int openScaledScreen(int32_t width, int32_t height, int32_t depth, int32_t pages
     state.borderColour = 0;
     state.fullScreen = false;
     state.options = flags;
-    passed = flags & ~startFullScreen;
+    passed = flags & ~(startFullScreen | keepAspectWindowed);
   }
   state.clientWidth = 0;
   state.clientHeight = 0;

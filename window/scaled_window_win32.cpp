@@ -1,7 +1,7 @@
 // The scalable window on Windows: receives the screen service's window and its messages; hands on
 // a subclassed window that is sized and placed from the shared geometry, letterboxed in full
-// screen (Alt+Enter or toggleScaledFullScreen), and whose mouse messages reach the screen service
-// in screen pixels.
+// screen (Alt+Enter or toggleScaledFullScreen) and, with keepAspectWindowed, windowed too, and
+// whose mouse messages reach the screen service in screen pixels.
 #include "window/scaled_window_win32.h"
 
 #include <windows.h>
@@ -29,6 +29,16 @@ RECT clientRect(HWND window) {
   return client;
 }
 
+// The client rectangle before the margins were taken off it (letterboxedClient's outer area).
+RECT unmarginedClient(const ScaledWindowState& state, RECT client) {
+  const bool open_top = (state.options & openGlPresenter) != 0;
+  client.left -= state.marginX;
+  client.right += state.marginX;
+  client.top -= open_top ? 0 : state.marginY.load();
+  client.bottom += state.marginY;
+  return client;
+}
+
 // ---- Opening and set-up ----------------------------------------------------------------------
 
 // The flags that go on to openScreen, after recording the module's options.
@@ -41,7 +51,7 @@ int32_t recordOptions(ScaledWindowState& state, int32_t flags) {
   state.borderColour = 0;
   state.fullScreen = false;
   state.options = flags;
-  return flags & ~startFullScreen;  // the display mode never changes
+  return flags & ~(startFullScreen | keepAspectWindowed);  // the display mode never changes
 }
 
 // Subclasses once per window. The saved procedure is in place before the new one can be called,
@@ -77,7 +87,11 @@ WindowPlacement placementFor(const ScaledWindowState& state, HWND window, int32_
   in.desktop_height = GetSystemMetrics(SM_CYSCREEN);
   RECT outer = {0, 0, 0, 0};
   GetWindowRect(window, &outer);
-  const RECT client = clientRect(window);
+  RECT client = clientRect(window);
+  // Windowed margins belong to the requested client size, not to the frame.
+  if (aspectKeptWindowed(state)) client = unmarginedClient(state, client);
+  client.right -= client.left;
+  client.bottom -= client.top;
   in.frame_width = (outer.right - outer.left) - client.right;
   in.frame_height = (outer.bottom - outer.top) - client.bottom;
   return outerPlacement(in);
@@ -150,15 +164,28 @@ void toggleFullScreen(HWND window) {
 
 // ---- Margins -----------------------------------------------------------------------------------
 
+// Windowed with keepAspectWindowed, fits the margins to the client area the frame leaves; an
+// empty one (a minimized window) has none.
+void fitWindowedMargins(ScaledWindowState& state, int32_t width, int32_t height) {
+  Margins margins;
+  if (width > 0 && height > 0) {
+    margins = letterboxMargins(state.modeWidth, state.modeHeight, width, height, true);
+  }
+  state.marginX = margins.x;
+  state.marginY = margins.y;
+}
+
 // Takes the margins off the proposed client rectangle (the first of NCCALCSIZE_PARAMS).
 LRESULT calculateMarginedClient(HWND window, WPARAM wParam, LPARAM lParam) {
   const LRESULT result = DefWindowProcA(window, WM_NCCALCSIZE, wParam, lParam);
-  const ScaledWindowState& state = scaledWindowState();
+  ScaledWindowState& state = scaledWindowState();
   RECT& proposed = reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam)->rgrc[0];
+  const int32_t width = proposed.right - proposed.left;
+  const int32_t height = proposed.bottom - proposed.top;
+  if (aspectKeptWindowed(state)) fitWindowedMargins(state, width, height);
   const Margins margins{state.marginX, state.marginY};
   const Rect32 client =
-      letterboxedClient(proposed.right - proposed.left, proposed.bottom - proposed.top, margins,
-                        (state.options & openGlPresenter) != 0);
+      letterboxedClient(width, height, margins, (state.options & openGlPresenter) != 0);
   proposed.left += client.x;
   proposed.top += client.y;
   proposed.right = proposed.left + client.width;
@@ -166,16 +193,22 @@ LRESULT calculateMarginedClient(HWND window, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
-// The part of the window outside its client area, in window coordinates. WM_NCPAINT's region
-// is in screen coordinates and may be 1 (the whole frame) instead of a region; both are turned
-// into this frame region, so the fill never covers the client area and never gets a bad handle.
+// The part of the window outside its client area, in window coordinates; windowed, only the
+// margins inside the window's own frame and caption. WM_NCPAINT's region is in screen coordinates
+// and may be 1 (the whole frame) instead of a region; both are turned into this frame region, so
+// the fill never covers the client area (nor the caption) and never gets a bad handle.
 HRGN marginRegion(HWND window, WPARAM update) {
+  const ScaledWindowState& state = scaledWindowState();
   RECT outer;
   GetWindowRect(window, &outer);
   RECT client = clientRect(window);
   MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&client), 2);
   OffsetRect(&client, -outer.left, -outer.top);
   HRGN frame = CreateRectRgn(0, 0, outer.right - outer.left, outer.bottom - outer.top);
+  if (aspectKeptWindowed(state)) {
+    const RECT margined = unmarginedClient(state, client);
+    SetRectRgn(frame, margined.left, margined.top, margined.right, margined.bottom);
+  }
   HRGN inside = CreateRectRgnIndirect(&client);
   CombineRgn(frame, frame, inside, RGN_DIFF);
   DeleteObject(inside);
@@ -200,6 +233,15 @@ void paintMargins(HWND window, WPARAM update) {
   DeleteObject(region);
   DeleteObject(brush);
   ReleaseDC(window, dc);
+}
+
+// Windowed margins move with every size change: painted again at once, with the frame.
+void repaintWindowedMargins(HWND window) {
+  const ScaledWindowState& state = scaledWindowState();
+  const bool margins = state.marginX != 0 || state.marginY != 0;
+  if (aspectKeptWindowed(state) && margins) {
+    RedrawWindow(window, nullptr, nullptr, kMarginRedraw);
+  }
 }
 
 // ---- Messages ----------------------------------------------------------------------------------
@@ -249,6 +291,14 @@ LRESULT forward(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
   }
   return CallWindowProcA(screen_proc, window, message, wParam, lParam);
+}
+
+// Windowed, the frame and caption are the screen service's (the default's) to paint; the margins
+// inside them are filled after that, so that nothing it paints covers them.
+LRESULT paintFrameThenMargins(HWND window, WPARAM update) {
+  const LRESULT result = forward(window, WM_NCPAINT, update, 0);
+  paintMargins(window, update);
+  return result;
 }
 
 // Alt+Enter toggles the module's full screen (once per press) instead of the screen service's;
@@ -360,6 +410,9 @@ LRESULT CALLBACK scaledWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   if (message == WM_MOUSEWHEEL) return forward(window, message, wParam, mapWheel(window, lParam));
   switch (message) {
     case WM_SIZE:
+      recordClientSize(window);
+      repaintWindowedMargins(window);
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_SIZING:
       recordClientSize(window);
       return DefWindowProcA(window, message, wParam, lParam);
@@ -367,6 +420,7 @@ LRESULT CALLBACK scaledWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
       if (wParam != 0) return calculateMarginedClient(window, wParam, lParam);
       break;
     case WM_NCPAINT:
+      if (aspectKeptWindowed(scaledWindowState())) return paintFrameThenMargins(window, wParam);
       paintMargins(window, wParam);
       break;
     case WM_PAINT:

@@ -1,12 +1,14 @@
 // What a program reads and sets through the scalable window in a real X server (Xvfb 1280 x 1024,
 // no window manager): mouse events from the X server in screen pixels, double clicks, the
-// window's title, and full screen toggled from the program.
+// window's title, full screen toggled from the program, and a resized window that keeps the
+// picture's aspect between bars.
 #include <string>
 #include <vector>
 
 #include "runtime/mouse.h"
 #include "runtime/presenter_sdl.h"
 #include "runtime/screen.h"
+#include "runtime/screen_state.h"
 #include "tests/support/runtime_state.h"
 #include "tests/window_sdl/x_window_probe.h"
 #include "window/scaled_window.h"
@@ -51,6 +53,16 @@ void sendButton(unsigned button, bool press) {
   XFlush(testDisplay());
 }
 
+// A left click where the pointer is arrives as a press at screen pixel (want_x, want_y).
+bool pressArrives(int want_x, int want_y) {
+  sendButton(Button1, true);
+  sendButton(Button1, false);
+  MouseEvent event;
+  return waitUntil([&] { return readMouse(&event) && event.kind == MouseKind::kPress; },
+                   kPatience) &&
+         event == MouseEvent{MouseKind::kPress, want_x, want_y, 1, 0};
+}
+
 class ScaledMouseSdlTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -75,7 +87,73 @@ class ScaledMouseSdlTest : public ::testing::Test {
     setupScaledWindow(width, height, 1, 1);
     ASSERT_TRUE(waitUntil([&] { return windowIs(x, y, width, height); }, kPatience));
   }
+
+  // The blocks screen opened with `flags` and set up at its own size (hook armed as `armed`),
+  // then resized from outside to 960 x 480 at the root's corner; margins in 0x123456.
+  void openResized(bool armed, int32_t flags, int32_t keep_aspect) {
+    if (armed) hookCreation(0);
+    ASSERT_EQ(openScaledScreen(kBlocksWidth, kBlocksHeight, 16, 1, flags, 0), 0);
+    EXPECT_EQ(screenState().flags, armed ? 0 : flags);  // a recorded option stays behind
+    drawBlocks();
+    setBorderColour(0x12, 0x34, 0x56);
+    setupScaledWindow(kBlocksWidth, kBlocksHeight, keep_aspect, 1);
+    ASSERT_TRUE(waitUntil([] { return windowIs(480, 392, 320, 240); }, kPatience));
+    XMoveResizeWindow(testDisplay(), screenWindow(), 0, 0, 960, 480);
+    XFlush(testDisplay());
+    ASSERT_TRUE(waitUntil([] { return windowIs(0, 0, 960, 480); }, kPatience));
+  }
 };
+
+// 320 x 240 in a 960 x 480 window. With keepAspectWindowed: fitWidth 320 * 480 / 240 = 640 <= 960,
+// so marginX = (960 - 640) / 2 = 160 and the blocks are 160 x 240 each from x = 160. Window
+// (20, 100) on the left bar is ((20 - 160) / 2 = -70, 100 / 2 = 50), clamped to (0, 50); (401, 51)
+// is (241 / 2 = 120.5, 25.5), truncated to (120, 25); (950, 479) on the right bar is (790 / 2 =
+// 395, 239.5), clamped to (319, 239). Filling the window instead, x scales by 320 / 960: 6, 133
+// and 316. The option counts only when the hook was armed and set-up keeps the aspect.
+TEST_F(ScaledMouseSdlTest, ResizedWindowFillsOrKeepsTheAspectBetweenBars) {
+  struct Case {
+    bool armed;
+    int32_t flags, keep_aspect, margin, x_left, x_inside, x_right;
+  };
+  for (const Case& c :
+       {Case{true, keepAspectWindowed, 1, 160, 0, 120, 319}, Case{true, 0, 1, 0, 6, 133, 316},
+        Case{false, keepAspectWindowed, 1, 0, 6, 133, 316},
+        Case{true, keepAspectWindowed, 0, 0, 6, 133, 316}}) {
+    SCOPED_TRACE(testing::Message() << c.armed << " " << c.flags << " " << c.keep_aspect);
+    openResized(c.armed, c.flags, c.keep_aspect);
+    XRect picture{c.margin, 0, 960 - 2 * c.margin, 480};
+    EXPECT_TRUE(
+        waitUntil([&] { return scaledWindowState().clientWidth == picture.width; }, kPatience));
+    EXPECT_EQ(scaledWindowState().marginX, c.margin);
+    expectRootShows(XRect{0, 0, 960, 480}, stretchedBlocks(960, 480, picture, 0x123456));
+    EXPECT_TRUE(moveArrives(20, 100, c.x_left, 50) && pressArrives(c.x_left, 50));
+    EXPECT_TRUE(moveArrives(401, 51, c.x_inside, 25) && pressArrives(c.x_inside, 25));
+    EXPECT_TRUE(moveArrives(950, 479, c.x_right, 239) && pressArrives(c.x_right, 239));
+    if (HasFailure()) return;
+    TearDown();  // the next case starts as a fresh test does
+    SetUp();
+  }
+}
+
+// Full screen letterboxes as always (320 x 240 on 1280 x 1024: marginY 32); back in the window
+// (set up at 960 x 480, centred at (160, 272)), the bars are fitted to its size again.
+TEST_F(ScaledMouseSdlTest, LeavingFullScreenFitsTheWindowsBarsAgain) {
+  hookCreation(0);
+  ASSERT_EQ(openScaledScreen(kBlocksWidth, kBlocksHeight, 16, 1, keepAspectWindowed, 0), 0);
+  drawBlocks();
+  setBorderColour(0x12, 0x34, 0x56);
+  setupScaledWindow(960, 480, 1, 1);
+  toggleScaledFullScreen();
+  ASSERT_TRUE(waitUntil([] { return windowIs(0, 0, 1280, 1024); }, kPatience));
+  EXPECT_EQ(scaledWindowState().marginY, 32);
+  expectRootShows(XRect{0, 0, 1280, 1024},
+                  stretchedBlocks(1280, 1024, {0, 32, 1280, 960}, 0x123456));
+  toggleScaledFullScreen();
+  ASSERT_TRUE(waitUntil([] { return windowIs(160, 272, 960, 480); }, kPatience));
+  EXPECT_TRUE(waitUntil([] { return scaledWindowState().marginX == 160; }, kPatience));
+  expectRootShows(XRect{160, 272, 960, 480},
+                  stretchedBlocks(960, 480, {160, 0, 640, 480}, 0x123456));
+}
 
 // Doubled to 640 x 480: window (101, 51) is screen pixel (50, 25). Two quick clicks there are a
 // double click; X buttons 4 and 5 are the wheel.

@@ -35,7 +35,8 @@ bool openWindow(const Viewer& viewer) {
   const int32_t height = viewer.engine.foreground.target.height;
   setFrameDumpFolder("");  // the viewer writes its own dumps, without the display over them
   hookCreation(0);
-  if (openScaledScreen(width, height, 16, 1, 0, 0) != 0) return false;
+  // Resized or maximised, the picture keeps its aspect between bars, as in full screen.
+  if (openScaledScreen(width, height, 16, 1, keepAspectWindowed, 0) != 0) return false;
   setupScaledWindow(width, height, 1, 1);
   startStdinKeyboard();
   return true;
