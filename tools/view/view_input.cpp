@@ -138,8 +138,17 @@ void handleInput(Viewer& viewer) {
   for (std::string key = readKey(); !key.empty() && !viewer.quit; key = readKey()) {
     handleKey(viewer, key);
   }
-  MouseEvent event;
-  while (!viewer.quit && readMouse(&event)) handleMouse(viewer, event);
+  // A drag posts moves faster than seeks finish: of moves in a row only the last one counts.
+  std::vector<MouseEvent> events;
+  for (MouseEvent event; readMouse(&event);) {
+    const bool replaces = !events.empty() && events.back().kind == MouseKind::kMove &&
+                          event.kind == MouseKind::kMove;
+    if (replaces) events.pop_back();
+    events.push_back(event);
+  }
+  for (const MouseEvent& event : events) {
+    if (!viewer.quit) handleMouse(viewer, event);
+  }
 }
 
 void pollDuringDrawing(Viewer& viewer, bool any_key_cancels) {
