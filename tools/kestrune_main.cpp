@@ -33,8 +33,8 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"info", runInfo},   {"dump", runDump}, {"render", runRender},
-    {"bench", runBench}, {"demo", runDemo},    {"view", runView}, {"export", runExport},
+    {"info", runInfo}, {"dump", runDump}, {"render", runRender}, {"bench", runBench},
+    {"demo", runDemo}, {"view", runView}, {"export", runExport},
 };
 
 // Standard output is the tool's product: a write that failed (a full disk, a closed stream) fails
@@ -74,6 +74,10 @@ int main(int argc, char** argv) {
   }
   for (const Command& command : kCommands) {
     if (std::strcmp(argv[1], command.name) == 0) {
+      if (argc == 3 && isOneOf(argv[2], {"--version", "-V"})) {  // "kestrune view --version"
+        std::printf("kestrune %s\n", KESTRUNE_VERSION);
+        return finishStandardOutput(command.name, kExitDone);
+      }
       return finishStandardOutput(command.name, command.run(argc - 2, argv + 2));
     }
   }

@@ -3,6 +3,7 @@
 // lines and that every presented frame is exactly the frame `kestrune render` writes for it.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -223,6 +224,27 @@ TEST(ViewCommand, ReportsBadInputClearly) {
   const ProcessResult help = runTool({"view", "--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("Space, p        pause / resume"), std::string::npos);
+  const ProcessResult version = runTool({"view", "--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, runTool({"--version"}).out);
+}
+
+// A texture dump that is not there is named, and the recording plays on without it; --textures
+// names the folder the dumps are taken from.
+TEST(ViewCommand, NamesAMissingDumpAndReadsDumpsWhereToldTo) {
+  TempFolder folder;
+  ASSERT_EQ(runTool({"demo", folder.path(), "--frames", "5", "--triangles", "20"}).exit_code, 0);
+  const std::string recording = folder.file("Video/Stream/synthetic.%i.rec");
+  const std::string dump =
+      folder.file("Video/Stream/../TexDump/") + filesIn(folder.file("Video/TexDump")).front();
+  ASSERT_EQ(std::rename(dump.c_str(), (dump + ".away").c_str()), 0);
+  const std::vector<std::string> headless = {"KESTRUNE_PRESENTER=headless"};
+  ProcessResult result = runTool({"view", recording, "--exit-at-end"}, "", headless);
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_NE(result.err.find("Failed to open '" + dump + "'"), std::string::npos) << result.err;
+  const std::string elsewhere = folder.file("elsewhere/");
+  result = runTool({"view", recording, "--exit-at-end", "--textures", elsewhere}, "", headless);
+  EXPECT_NE(result.err.find("Failed to open '" + elsewhere), std::string::npos) << result.err;
 }
 
 }  // namespace
