@@ -143,6 +143,9 @@ TEST_F(ViewSession, KeysSeekStepLoopSpeedAndSaveExactly) {
       {"[", {"speed 0.909091"}},
       {"\b", {"speed 1"}},
       {"s", {"saved synthetic_frame_000055.png"}},
+      {"oio", {"osd off", "stats on", "osd on"}},
+      {"f", {"fullscreen"}},
+      {"p", {"resume 55"}},
       {"q", {"quit"}},
   };
   for (const Step& step : steps) {
@@ -195,7 +198,8 @@ TEST_F(ViewSession, MouseSeeksOnTheBarAndWithTheWheel) {
   send(mouse('d', 10, 10), {"seek 1"});
   send(mouse('p', bar.x + bar.width - 1, middle_y), {"seek 59"});
   send(mouse('m', bar.x, middle_y) + mouse('r', bar.x, middle_y), {"seek 1"});
-  send(mouse('p', 10, 10), {});  // off the bar: nothing
+  send(mouse('c', 10, 10), {"fullscreen"});  // a double click
+  send(mouse('p', 10, 10), {});              // off the bar: nothing
   send("q", {"quit"});
   finish();
 }

@@ -39,9 +39,18 @@ void handleExtendedKey(Viewer& viewer, char code) {
   }
 }
 
-void toggle(Viewer& viewer, bool& flag) {
+// The display's switches; the log tells their state, which no frame dump shows.
+void toggle(Viewer& viewer, bool& flag, const char* name) {
   flag = !flag;
   viewer.redraw = true;
+  logEvent(viewer, "%s %s", name, flag ? "on" : "off");
+}
+
+// Asks the window for full screen or back; the log tells that it was asked (a headless screen
+// has nothing to change).
+void toggleFullScreen(Viewer& viewer) {
+  toggleScaledFullScreen();
+  logEvent(viewer, "fullscreen");
 }
 
 void handleCharacter(Viewer& viewer, char key) {
@@ -71,11 +80,11 @@ void handleCharacter(Viewer& viewer, char key) {
     case 's':
       return saveShownFrame(viewer);
     case 'o':
-      return toggle(viewer, viewer.osd_on);
+      return toggle(viewer, viewer.osd_on, "osd");
     case 'i':
-      return toggle(viewer, viewer.stats_on);
+      return toggle(viewer, viewer.stats_on, "stats");
     case 'f':
-      return toggleScaledFullScreen();
+      return toggleFullScreen(viewer);
     default:
       return;
   }
@@ -123,7 +132,7 @@ void handleMouse(Viewer& viewer, const MouseEvent& event) {
     case MouseKind::kWheel:
       return seekBy(viewer, 5.0 * event.wheel);
     case MouseKind::kDoubleClick:
-      return toggleScaledFullScreen();
+      return toggleFullScreen(viewer);
   }
 }
 
@@ -141,8 +150,8 @@ void handleInput(Viewer& viewer) {
   // A drag posts moves faster than seeks finish: of moves in a row only the last one counts.
   std::vector<MouseEvent> events;
   for (MouseEvent event; readMouse(&event);) {
-    const bool replaces = !events.empty() && events.back().kind == MouseKind::kMove &&
-                          event.kind == MouseKind::kMove;
+    const bool replaces =
+        !events.empty() && events.back().kind == MouseKind::kMove && event.kind == MouseKind::kMove;
     if (replaces) events.pop_back();
     events.push_back(event);
   }
