@@ -11,14 +11,6 @@
 
 namespace {
 
-std::string clockText(double seconds) {
-  const int64_t tenths = static_cast<int64_t>(seconds * 10 + 0.5);
-  char text[32];
-  std::snprintf(text, sizeof text, "%02lld:%02lld.%lld", static_cast<long long>(tenths / 600),
-                static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
-  return text;
-}
-
 std::string speedText(double speed) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2fx", speed);
@@ -117,6 +109,14 @@ void takeNewFrame(Viewer& viewer) {
 }
 
 }  // namespace
+
+std::string clockText(double seconds) {
+  const int64_t tenths = static_cast<int64_t>(seconds * 10 + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%02lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+  return text;
+}
 
 void presentShown(Viewer& viewer, bool new_frame) {
   if (new_frame) takeNewFrame(viewer);

@@ -110,6 +110,8 @@ void seekTo(Viewer& viewer, int64_t frame) {
     return;
   }
   logEvent(viewer, "seek %lld", static_cast<long long>(frame));
+  say(viewer,
+      "Frame " + std::to_string(frame) + "  " + clockText(viewer.times.start[size_t(frame)]));
   viewer.at_end = false;
   presentShown(viewer, true);
   setClock(viewer, viewer.times.start[size_t(frame)]);

@@ -102,5 +102,8 @@ void handleInput(Viewer& viewer);
 // display's progress line is shown now and then.
 void pollDuringDrawing(Viewer& viewer, bool any_key_cancels);
 
+// "mm:ss.t", minutes and seconds to a tenth, for the display.
+std::string clockText(double seconds);
+
 // Shows the frame the foreground holds (with the on-screen display unless it is off).
 void presentShown(Viewer& viewer, bool new_frame);
