@@ -86,6 +86,16 @@ bool waitForAhead(SeekEngine& engine, int64_t frame, const SeekProgress& progres
   return true;
 }
 
+// Draws the foreground on to `target` from where it stands, stopping early when cancelled.
+SeekResult drawForegroundTo(FrameDrawer& drawer, int64_t target, const SeekProgress& progress) {
+  drawer.cancel = progress.cancel;
+  const bool reached = drawUntil(drawer, target);
+  drawer.cancel = nullptr;
+  if (reached) return SeekResult::kDone;
+  const bool cancelled = progress.cancel != nullptr && progress.cancel->load();
+  return cancelled ? SeekResult::kCancelled : SeekResult::kFailed;
+}
+
 // Puts the foreground where drawing on to `frame` is shortest: where it stands, or at the
 // nearest snapshot before the frame, or at the start.
 bool placeForeground(SeekEngine& engine, int64_t frame) {
@@ -145,12 +155,7 @@ SeekResult seekFrame(SeekEngine& engine, int64_t frame, const SeekProgress& prog
   FrameDrawer& drawer = engine.foreground;
   if (drawer.picture_frame == target) return SeekResult::kDone;
   if (!placeForeground(engine, target)) return SeekResult::kFailed;
-  drawer.cancel = progress.cancel;
-  const bool reached = drawUntil(drawer, target);
-  drawer.cancel = nullptr;
-  if (reached) return SeekResult::kDone;
-  const bool cancelled = progress.cancel != nullptr && progress.cancel->load();
-  return cancelled ? SeekResult::kCancelled : SeekResult::kFailed;
+  return drawForegroundTo(drawer, target, progress);
 }
 
 SeekResult drawOnTo(SeekEngine& engine, int64_t frame, const SeekProgress& progress) {
@@ -159,12 +164,7 @@ SeekResult drawOnTo(SeekEngine& engine, int64_t frame, const SeekProgress& progr
   if (drawer.frame < 0 || drawer.frame >= target || drawer.ended) {
     return seekFrame(engine, target, progress);
   }
-  drawer.cancel = progress.cancel;
-  const bool reached = drawUntil(drawer, target);
-  drawer.cancel = nullptr;
-  if (reached) return SeekResult::kDone;
-  const bool cancelled = progress.cancel != nullptr && progress.cancel->load();
-  return cancelled ? SeekResult::kCancelled : SeekResult::kFailed;
+  return drawForegroundTo(drawer, target, progress);
 }
 
 int64_t frameCount(const SeekEngine& engine) {

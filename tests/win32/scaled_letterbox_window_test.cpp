@@ -25,7 +25,7 @@ POINT clientOffset(HWND window) {
   return POINT{origin.x - outer.left, origin.y - outer.top};
 }
 
-using ScaledAspect = ScaledWindowTest;
+using ScaledLetterbox = ScaledWindowTest;
 
 // 320 x 240 set up at its own size (no margins), then resized to a 640 x 360 client area:
 // fitWidth 320 * 360 / 240 = 480 <= 640, so marginX = (640 - 480) / 2 = 80 and the client area is
@@ -33,7 +33,7 @@ using ScaledAspect = ScaledWindowTest;
 // 120 * 360 / 240 = 180; on row 200 the columns 0 to 79 and 560 to 639 of the area the frame
 // leaves are margin (red), 80 and 559 picture. Client (240, 180) is screen pixel (240 * 320 / 480,
 // 180 * 240 / 360) = (160, 120), and (479, 359) is (319.3, 239.3), truncated to (319, 239).
-TEST_F(ScaledAspect, ResizedWindowFitsThePictureBetweenMargins) {
+TEST_F(ScaledLetterbox, ResizedWindowFitsThePictureBetweenMargins) {
   hookCreation(0);
   ASSERT_EQ(openScaledScreen(320, 240, 16, 1, keepAspectWindowed, 0), 0);
   EXPECT_EQ(screenState().flags, 0);  // the option stays with the module
