@@ -26,8 +26,8 @@ std::string stateText(const Viewer& viewer) {
   return text;
 }
 
-std::vector<std::string> statsLines(const Viewer& viewer) {
-  const StoreFigures store = storeFigures(const_cast<SnapshotStore&>(viewer.engine.store));
+std::vector<std::string> statsLines(Viewer& viewer) {
+  const StoreFigures store = storeFigures(viewer.engine.store);
   char line[7][96];
   std::snprintf(line[0], sizeof line[0], "frame %lld / %lld", static_cast<long long>(viewer.shown),
                 static_cast<long long>(viewer.last_frame));
@@ -51,7 +51,7 @@ std::vector<std::string> statsLines(const Viewer& viewer) {
   return {line[0], line[1], line[2], line[3], line[4], line[5], line[6]};
 }
 
-OsdContent osdContent(const Viewer& viewer) {
+OsdContent osdContent(Viewer& viewer) {
   OsdContent content;
   const double length = std::max(viewer.times.length, 1e-9);
   const int64_t frames = viewer.last_frame + 1;

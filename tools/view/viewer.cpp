@@ -48,7 +48,6 @@ bool draw(Viewer& viewer, int64_t frame, bool playing) {
     viewer.failed = viewer.quit = true;
   }
   if (result != SeekResult::kDone) return false;
-  viewer.drawn += 1;
   viewer.rates.drawn += 1;
   return true;
 }

@@ -42,7 +42,6 @@ struct Viewer {
   std::vector<Pixel565> shown_picture;  // its picture
   int64_t presented = 0;                // presentations so far (the log's SEQ)
   int64_t not_presented = 0;            // frames drawn while playing that were late
-  int64_t drawn = 0;                    // frames the foreground drew
   int64_t triangles = -1;      // in the frame drawn last; -1 when not known (restored, say)
   int64_t counted_frame = -2;  // the frame drawn last, and the triangle records walked then
   int64_t counted_walked = 0;
