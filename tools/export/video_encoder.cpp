@@ -1,6 +1,6 @@
-// Encodes and muxes pictures with libavcodec, libswscale and libavformat: 5-6-5 pictures
-// converted by swscale to YUV 4:2:0, or widened exactly into 8-bit BGR0 for FFV1, encoded and
-// interleaved into the container. Receives pictures and time stamps; hands on the written file.
+// Encodes and muxes pictures with libavcodec and libavformat: 5-6-5 pictures converted to
+// YUV 4:2:0, or widened exactly into 8-bit BGR0 for FFV1, encoded and interleaved into the
+// container. Receives pictures and time stamps; hands on the written file.
 #include "tools/export/video_encoder.h"
 
 extern "C" {
@@ -8,19 +8,18 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
-#include <libswscale/swscale.h>
 }
 
 #include <cstring>
 #include <vector>
 
 #include "runtime/platform.h"
+#include "tools/export/yuv_convert.h"
 
 struct VideoEncoder {
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
   AVStream* stream = nullptr;
-  SwsContext* convert = nullptr;
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   std::vector<uint8_t> bgr0;  // the widened picture
@@ -176,12 +175,7 @@ bool allocatePictures(VideoEncoder& encoder, const VideoSettings& settings, std:
     *error = "no memory for the video frames";
     return false;
   }
-  if (settings.codec == VideoCodec::kFfv1) return true;
-  encoder.convert =
-      sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGB565LE, settings.width,
-                     settings.height, AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
-  if (encoder.convert == nullptr) *error = "cannot convert pictures to YUV 4:2:0";
-  return encoder.convert != nullptr;
+  return true;
 }
 
 // 5-6-5 to 8-bit B, G, R, 0 in memory order (FFmpeg's 0RGB32 on a little-endian machine), each
@@ -203,14 +197,14 @@ void widen(const Pixel565* pixels, size_t count, uint8_t* out) {
   for (size_t i = 0; i < count; ++i) std::memcpy(out + 4 * i, &widened[pixels[i]], 4);
 }
 
-// YUV codecs: swscale reads the 5-6-5 pixels as they are. FFV1 (RGB): each pixel widened exactly.
+// YUV codecs: 4:2:0 planes from the 5-6-5 pixels. FFV1 (RGB): each pixel widened exactly.
 void fillFrame(VideoEncoder& encoder, const Pixel565* pixels) {
   AVFrame* frame = encoder.frame;
   const int width = frame->width, height = frame->height;
-  if (encoder.convert != nullptr) {
-    const uint8_t* source[1] = {reinterpret_cast<const uint8_t*>(pixels)};
-    const int source_pitch[1] = {2 * width};
-    sws_scale(encoder.convert, source, source_pitch, 0, height, frame->data, frame->linesize);
+  if (frame->format == AV_PIX_FMT_YUV420P) {
+    convertToYuv420(pixels, width, height,
+                    YuvPlanes{frame->data[0], frame->data[1], frame->data[2], frame->linesize[0],
+                              frame->linesize[1], frame->linesize[2]});
     return;
   }
   widen(pixels, size_t(width) * size_t(height), encoder.bgr0.data());
@@ -295,7 +289,6 @@ void closeVideoEncoder(VideoEncoder* encoder) {
   }
   avformat_free_context(encoder->format);
   avcodec_free_context(&encoder->codec);
-  sws_freeContext(encoder->convert);
   av_frame_free(&encoder->frame);
   av_packet_free(&encoder->packet);
   delete encoder;

@@ -31,7 +31,7 @@ VideoEncoder* openVideoEncoder(std::FILE* out, const VideoSettings& settings, st
 
 // Encodes one picture of width x height pixels shown from `pts` (in 1/time_base seconds). For
 // FFV1 each 5-6-5 channel is widened by repeating its top bits, as the PNG output does; the YUV
-// codecs take swscale's BT.601 conversion of the 5-6-5 values. False with a message in *error
+// codecs take the BT.601 4:2:0 conversion of those widened values. False with a message in *error
 // when encoding or writing failed.
 bool encodePicture(VideoEncoder& encoder, const Pixel565* pixels, int64_t pts, std::string* error);
 
