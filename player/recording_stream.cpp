@@ -7,11 +7,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 
 #include "player/stream_records.h"
 #include "runtime/files.h"
 
 const char* const kDefaultRecordingPath = "../Video/Stream/Recording_12_01_2013_13_41_13.%i.rec";
+const char* const kInstalledDemoPath =
+    "../share/kestrune/demo/Video/Stream/Recording_12_01_2013_13_41_13.%i.rec";
 
 PartName partFileName(const std::string& path_template, int32_t index) {
   PartName part;
@@ -32,7 +35,19 @@ std::string recordingPath(int argc, const char* const* argv) {
     if (i > 1) path += ' ';
     path += argv[i];
   }
-  return path.empty() ? std::string(kDefaultRecordingPath) : path;
+  return path.empty() ? defaultRecordingPath() : path;
+}
+
+static bool hasPartZero(const std::string& path_template) {
+  std::error_code failed;
+  return std::filesystem::is_regular_file(partFileName(path_template, 0).name, failed);
+}
+
+std::string defaultRecordingPath(const std::string& folder) {
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + '/';
+  const std::string game = prefix + kDefaultRecordingPath;
+  const std::string installed = prefix + kInstalledDemoPath;
+  return !hasPartZero(game) && hasPartZero(installed) ? installed : game;
 }
 
 RecordingHeader parseRecordingHeader(const uint8_t (&bytes)[kRecordingHeaderSize]) {

@@ -63,10 +63,17 @@ struct PartName {
 // unchanged when it holds no "%i".
 PartName partFileName(const std::string& path_template, int32_t index);
 
-// The command-line arguments after the program's name joined with single spaces, or the default
-// recording when that text is empty.
+// The command-line arguments after the program's name joined with single spaces, or the demo
+// recording (defaultRecordingPath) when that text is empty.
 std::string recordingPath(int argc, const char* const* argv);
 extern const char* const kDefaultRecordingPath;
+// Where the package installs the demo, relative to the programs' folder (/usr/bin).
+extern const char* const kInstalledDemoPath;
+
+// The game's default recording, relative to `folder` (the programs' folder), or the installed
+// demo when the default's part 0 is missing there and the installed one's is not. `folder` is
+// put in front of the path unless it is empty (paths relative to the current folder).
+std::string defaultRecordingPath(const std::string& folder = "");
 
 RecordingHeader parseRecordingHeader(const uint8_t (&bytes)[kRecordingHeaderSize]);
 bool hasRecordingMagic(const RecordingHeader& header);

@@ -214,7 +214,6 @@ TEST(ViewCommand, ReportsBadInputClearly) {
   const std::string missing = folder.file("none.%i.rec");
   const Case cases[] = {
       {{"view", missing}, 1, "kestrune view: cannot open " + folder.file("none.0.rec") + "\n"},
-      {{"view"}, 2, "kestrune view: no recording given\n"},
       {{"view", missing, "--start", "x"}, 2, "kestrune view: bad frame \"x\"\n"},
       {{"view", missing, "--loop", "--exit-at-end"},
        2,
@@ -231,6 +230,25 @@ TEST(ViewCommand, ReportsBadInputClearly) {
   const ProcessResult version = runTool({"view", "--version"});
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out, runTool({"--version"}).out);
+}
+
+// Without a recording the viewer opens the demo installed beside it (share/kestrune/demo next
+// to its bin folder), and says so when there is none.
+TEST(ViewCommand, WithoutARecordingOpensTheInstalledDemo) {
+  TempFolder folder;
+  const std::string tool = folder.file("bin/kestrune");
+  ASSERT_TRUE(copyExecutable(KESTRUNE_TOOL_PATH, tool));
+  ProcessOptions options;
+  options.arguments = {"view", "--start", "299", "--exit-at-end", "--desktop", "320x240"};
+  options.environment = {"KESTRUNE_PRESENTER=headless"};
+  const ProcessResult none = runProcess(tool, options);
+  EXPECT_EQ(none.exit_code, 2);
+  EXPECT_EQ(none.err.substr(0, none.err.find('\n')),
+            "kestrune view: no recording given, and no demo recording installed beside the program");
+  ASSERT_EQ(runTool({"demo", folder.file("share/kestrune/demo")}).exit_code, 0);
+  options.arguments.insert(options.arguments.end(), {"--log", folder.file("log")});
+  EXPECT_EQ(runProcess(tool, options).exit_code, 0);
+  EXPECT_EQ(readWholeFile(folder.file("log")), "present 0 frame 299\nend 299\nquit\n");
 }
 
 // A texture dump that is not there is named, and the recording plays on without it; --textures

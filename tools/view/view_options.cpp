@@ -1,10 +1,14 @@
 // Reads `kestrune view`'s arguments into ViewOptions and holds its usage and help texts.
 #include "tools/view/view_options.h"
 
+#include <filesystem>
+
+#include "player/recording_stream.h"
 #include "player/render_target.h"
+#include "runtime/process.h"
 
 const char* const kViewUsage =
-    "usage: kestrune view REC [--textures DIR] [--desktop WxH] [--start F] [--paused]\n"
+    "usage: kestrune view [REC] [--textures DIR] [--desktop WxH] [--start F] [--paused]\n"
     "       [--loop | --exit-at-end] [--log FILE] [--threads N] [--budget MiB]\n";
 
 const char* const kViewHelp =
@@ -12,6 +16,7 @@ const char* const kViewHelp =
     "Plays the recording REC in a window at its own pace, with exact seeking: every frame shown\n"
     "is exactly what `kestrune render` writes for it. Frames that could not be shown in time are\n"
     "drawn all the same and counted. Paths are taken as given; \"%i\" names part files.\n"
+    "Without REC it plays the demo recording installed with it.\n"
     "\n"
     "keys:\n"
     "  Space, p        pause / resume\n"
@@ -51,9 +56,16 @@ ParsedArgs parseViewArgs(int argc, const char* const* argv) {
 
 std::string readViewOptions(const ParsedArgs& args, ViewOptions* options) {
   if (!args.error.empty()) return args.error;
-  if (args.positional.empty()) return "no recording given";
   if (args.positional.size() > 1) return "more than one recording given";
-  options->recording = args.positional[0];
+  if (args.positional.empty()) {
+    options->recording = defaultRecordingPath(executableFolder());
+    std::error_code failed;
+    if (!std::filesystem::is_regular_file(partFileName(options->recording, 0).name, failed)) {
+      return "no recording given, and no demo recording installed beside the program";
+    }
+  } else {
+    options->recording = args.positional[0];
+  }
   if (const std::string* textures = args.option("textures")) {
     options->textures = *textures;
     if (!options->textures.empty() && options->textures.back() != '/') options->textures += '/';
