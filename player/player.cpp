@@ -70,6 +70,11 @@ static void finishPlayback() {
   while (readKey().empty() && !keyboardClosed()) sleepFor(1, 1);
 }
 
+// The game reads its dumps from one fixed folder; the installed demo's lie beside it.
+static std::string textureFolderFor(const std::string& path_template) {
+  return path_template == kInstalledDemoPath ? textureFolderOf(path_template) : kTextureFolder;
+}
+
 int runPlayer(int argc, const char* const* argv) {
   openStandardStreams();  // a closed standard input is no keyboard, and no file takes its place
   startStdinKeyboard();   // keys and a closed standard input count from the start
@@ -85,7 +90,7 @@ int runPlayer(int argc, const char* const* argv) {
     return kExitFailed;
   }
   TextureTable textures;
-  loadTextures(header, textures);  // needs the renderer's context
+  loadTextures(header, textures, textureFolderFor(stream.path_template));  // needs the context
   // Pacing starts after the rest of start-up, so that opening the window and loading textures
   // does not make the first frames late.
   PlaybackState playback =

@@ -67,8 +67,8 @@ const TextureCalls& rendererTextureCalls() {
   return calls;
 }
 
-void loadTextures(const RecordingHeader& header, TextureTable& table) {
-  loadTexturesWith(header, rendererTextureCalls(), table, kTextureFolder);
+void loadTextures(const RecordingHeader& header, TextureTable& table, const std::string& folder) {
+  loadTexturesWith(header, rendererTextureCalls(), table, folder);
 }
 
 void loadTexturesWith(const RecordingHeader& header, const TextureCalls& calls, TextureTable& table,

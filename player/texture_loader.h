@@ -37,8 +37,9 @@ struct TextureCalls {
 const TextureCalls& rendererTextureCalls();
 
 // Loads slots 1 to 32 into `table`, indexed by the triangles' texture slots, through the
-// renderer from kTextureFolder. Needs the renderer's context.
-void loadTextures(const RecordingHeader& header, TextureTable& table);
+// renderer from `folder` (ending in a separator). Needs the renderer's context.
+void loadTextures(const RecordingHeader& header, TextureTable& table,
+                  const std::string& folder = kTextureFolder);
 
 // The same with the calls, the table and the folder (ending in a separator) given.
 // Without `report`, the player's lines for each texture are left out (a second context that

@@ -40,6 +40,20 @@ class TexturesRun : public PlayerRun {
 
 }  // namespace
 
+// Installed, the player plays the demo in share/kestrune/demo with the dumps beside it, not
+// those of the game's folder.
+TEST_F(TexturesRun, InstalledDemoTakesItsDumpsFromBesideIt) {
+  const std::string installed = "share/kestrune/demo/Video/";
+  ASSERT_TRUE(writeFileBytes(folder.file(installed + "TexDump/" + textureDumpPath("", 7)),
+                             bmpBytes(smallPicture(3, 2, 8))));
+  std::array<uint64_t, 32> ids = {};
+  ids[0] = 7;
+  writePartFiles(installed + "Stream/Recording_12_01_2013_13_41_13.%i.rec",
+                 {joinBytes({headerBytes(ids), pointsChunk()})});
+  EXPECT_EQ(play({}, "", {}, player_),
+            "Texture #1 (0000000000000007.bmp)\nPoints Not implemented!\nDone.");
+}
+
 TEST_F(TexturesRun, SlotsAreLoadedInOrderBeforeTheFirstChunk) {
   writeDump(171, bmpBytes(smallPicture(3, 2, 8)));
   writeDump(0x0123456789ABCDEF, bmpBytes(smallPicture(9, 1, 1)));

@@ -10,6 +10,7 @@
 #include "tests/support/recording_files.h"
 #include "tests/tool/tool_run.h"
 #include "tools/view/osd.h"
+#include "tools/view/view_options.h"
 
 namespace {
 
@@ -249,6 +250,18 @@ TEST(ViewCommand, WithoutARecordingOpensTheInstalledDemo) {
   options.arguments.insert(options.arguments.end(), {"--log", folder.file("log")});
   EXPECT_EQ(runProcess(tool, options).exit_code, 0);
   EXPECT_EQ(readWholeFile(folder.file("log")), "present 0 frame 299\nend 299\nquit\n");
+}
+
+// The desktop entry opens a recording by its part 0; --all-parts plays every part from it.
+TEST(ViewCommand, AllPartsMakesPartZerosNameATemplate) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"/v/Stream/Rec_1.0.rec", "/v/Stream/Rec_1.%i.rec"},
+      {"Rec.0.0.rec", "Rec.0.%i.rec"},
+      {"/v.0.x/Rec.rec", "/v.0.x/Rec.rec"},
+      {"Rec.10.rec", "Rec.10.rec"},
+      {"Rec.1.rec", "Rec.1.rec"},
+  };
+  for (const auto& [path, series] : cases) EXPECT_EQ(partSeriesOf(path), series) << path;
 }
 
 // A texture dump that is not there is named, and the recording plays on without it; --textures

@@ -8,8 +8,8 @@
 #include "runtime/process.h"
 
 const char* const kViewUsage =
-    "usage: kestrune view [REC] [--textures DIR] [--desktop WxH] [--start F] [--paused]\n"
-    "       [--loop | --exit-at-end] [--log FILE] [--threads N] [--budget MiB]\n";
+    "usage: kestrune view [REC] [--all-parts] [--textures DIR] [--desktop WxH] [--start F]\n"
+    "       [--paused] [--loop | --exit-at-end] [--log FILE] [--threads N] [--budget MiB]\n";
 
 const char* const kViewHelp =
     "\n"
@@ -33,6 +33,8 @@ const char* const kViewHelp =
     "mouse: a click or drag on the progress bar seeks there; the wheel seeks 5 s.\n"
     "\n"
     "options:\n"
+    "  --all-parts     REC is part 0 of a recording in numbered parts (NAME.0.rec): play them\n"
+    "                  all, as NAME.%i.rec (what the desktop entry asks for)\n"
     "  --textures DIR  texture dumps folder (default: the recording's folder/../TexDump/)\n"
     "  --desktop WxH   the desktop the frames are drawn for (default: the real one, as the\n"
     "                  player sees it); the window and frames are W/2 x H/2\n"
@@ -51,7 +53,14 @@ const char* const kViewHelp =
 
 ParsedArgs parseViewArgs(int argc, const char* const* argv) {
   return parseArgs(argc, argv, {"textures", "desktop", "start", "log", "threads", "budget"},
-                   {"paused", "loop", "exit-at-end"});
+                   {"paused", "loop", "exit-at-end", "all-parts"});
+}
+
+std::string partSeriesOf(const std::string& path) {
+  const size_t name = path.find_last_of("/\\");
+  const size_t part = path.rfind(".0.");
+  if (part == std::string::npos || (name != std::string::npos && part < name)) return path;
+  return path.substr(0, part + 1) + "%i" + path.substr(part + 2);
 }
 
 std::string readViewOptions(const ParsedArgs& args, ViewOptions* options) {
@@ -65,6 +74,7 @@ std::string readViewOptions(const ParsedArgs& args, ViewOptions* options) {
     }
   } else {
     options->recording = args.positional[0];
+    if (args.has("all-parts")) options->recording = partSeriesOf(options->recording);
   }
   if (const std::string* textures = args.option("textures")) {
     options->textures = *textures;

@@ -27,5 +27,9 @@ extern const char* const kViewHelp;
 // Fills *options; gives the usage problem, empty when there is none.
 std::string readViewOptions(const ParsedArgs& args, ViewOptions* options);
 
+// "NAME.0.EXT" as the template "NAME.%i.EXT" of all the recording's parts; any other path as it
+// is (a ".0." in a folder's name does not count).
+std::string partSeriesOf(const std::string& path);
+
 // parseArgs' lists for this command.
 ParsedArgs parseViewArgs(int argc, const char* const* argv);
