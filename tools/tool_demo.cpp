@@ -12,6 +12,7 @@
 
 #include "tools/bmp_writer.h"
 #include "tools/recording_writer.h"
+#include "tools/seeded_random.h"
 #include "tools/tool_args.h"
 #include "tools/tool_commands.h"
 
@@ -213,24 +214,6 @@ bool writeDemoStream(const std::filesystem::path& folder) {
 }
 
 // The synthetic recording, for benchmarks: many small triangles moving in straight lines.
-
-// Splitmix64: a fixed generator, so that a seed gives the same recording everywhere.
-struct Random {
-  uint64_t state = 0;
-};
-
-uint64_t nextRandom(Random& random) {
-  random.state += 0x9E3779B97F4A7C15;
-  uint64_t z = random.state;
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EB;
-  return z ^ (z >> 31);
-}
-
-// A number from 0 to count - 1.
-int randomBelow(Random& random, int count) {
-  return static_cast<int>(nextRandom(random) % static_cast<uint64_t>(count));
-}
 
 constexpr int kSyntheticTextures = 3;  // slots 1 to 3
 constexpr uint64_t kSyntheticIds[kSyntheticTextures] = {
