@@ -5,6 +5,7 @@
 # MIME type, and removes the package again. Needs root (or sudo). Exit 0 when every check passed.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
+root=$PWD
 version=$(sed -n 's/^project(kestrune VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 deb=$PWD/dist/kestrune_${version}_amd64.deb
 demo=/usr/share/kestrune/demo/Video/Stream/Recording_12_01_2013_13_41_13
@@ -28,7 +29,7 @@ check "the installed demo's frames" output_has "frames: 300" kestrune info "$dem
 # The installed tool's frames are the build's, byte for byte.
 check "render from another folder" kestrune render "$demo.%i.rec" --frames 10-12 --desktop 640x480 --out frames
 check "rendered frames equal the build's" bash -c "
-  $OLDPWD/build/bin/kestrune render '$demo.%i.rec' --frames 10-12 --desktop 640x480 --out build-frames >/dev/null &&
+  $root/build/bin/kestrune render '$demo.%i.rec' --frames 10-12 --desktop 640x480 --out build-frames >/dev/null &&
   diff -r frames build-frames >/dev/null && [ \$(ls frames | wc -l) -eq 3 ]"
 check "the player with no argument plays the demo" output_is "Texture #1 (4B45535452554E31.bmp)
 Texture #2 (4B45535452554E32.bmp)
