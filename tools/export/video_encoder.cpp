@@ -15,6 +15,7 @@ extern "C" {
 
 #include "runtime/platform.h"
 #include "tools/export/yuv_convert.h"
+#include "tools/tool_frame_files.h"  // widenPixel
 
 struct VideoEncoder {
   AVFormatContext* format = nullptr;
@@ -184,8 +185,8 @@ const uint32_t* widenedPixels() {
   static const std::vector<uint32_t> table = [] {
     std::vector<uint32_t> values(65536);
     for (uint32_t p = 0; p < 65536; ++p) {
-      const uint32_t r = p >> 11, g = (p >> 5) & 63, b = p & 31;
-      values[p] = (b << 3 | b >> 2) | (g << 2 | g >> 4) << 8 | (r << 3 | r >> 2) << 16;
+      const Rgb8 c = widenPixel(Pixel565(p));
+      values[p] = uint32_t(c.blue) | uint32_t(c.green) << 8 | uint32_t(c.red) << 16;
     }
     return values;
   }();

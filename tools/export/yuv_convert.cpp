@@ -6,15 +6,14 @@
 #include <cstddef>
 #include <vector>
 
+#include "tools/tool_frame_files.h"  // widenPixel
+
 namespace {
 
 struct Tables {
   std::vector<uint8_t> luma;
   std::vector<uint32_t> packed_rgb;
 };
-
-int widen5(int v) { return v << 3 | v >> 2; }
-int widen6(int v) { return v << 2 | v >> 4; }
 
 // BT.601 in 8-bit fixed point, limited range: Y 16..235, U and V 16..240.
 int lumaOf(int r, int g, int b) { return ((66 * r + 129 * g + 25 * b + 128) >> 8) + 16; }
@@ -25,7 +24,8 @@ const Tables& tables() {
     t.luma.resize(65536);
     t.packed_rgb.resize(65536);
     for (int p = 0; p < 65536; ++p) {
-      const int r = widen5(p >> 11), g = widen6((p >> 5) & 63), b = widen5(p & 31);
+      const Rgb8 c = widenPixel(Pixel565(p));
+      const int r = c.red, g = c.green, b = c.blue;
       t.luma[size_t(p)] = uint8_t(lumaOf(r, g, b));
       t.packed_rgb[size_t(p)] = uint32_t(r) | uint32_t(g) << 10 | uint32_t(b) << 20;
     }
