@@ -38,7 +38,7 @@ std::string recordingPath(int argc, const char* const* argv) {
   return path.empty() ? defaultRecordingPath() : path;
 }
 
-static bool hasPartZero(const std::string& path_template) {
+bool hasPartZero(const std::string& path_template) {
   std::error_code failed;
   return std::filesystem::is_regular_file(partFileName(path_template, 0).name, failed);
 }

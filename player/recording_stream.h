@@ -70,6 +70,9 @@ extern const char* const kDefaultRecordingPath;
 // Where the package installs the demo, relative to the programs' folder (/usr/bin).
 extern const char* const kInstalledDemoPath;
 
+// Whether the template's part 0 is a regular file.
+bool hasPartZero(const std::string& path_template);
+
 // The game's default recording, relative to `folder` (the programs' folder), or the installed
 // demo when the default's part 0 is missing there and the installed one's is not. `folder` is
 // put in front of the path unless it is empty (paths relative to the current folder).

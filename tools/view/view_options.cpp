@@ -1,8 +1,6 @@
 // Reads `kestrune view`'s arguments into ViewOptions and holds its usage and help texts.
 #include "tools/view/view_options.h"
 
-#include <filesystem>
-
 #include "player/recording_stream.h"
 #include "player/render_target.h"
 #include "runtime/process.h"
@@ -68,8 +66,7 @@ std::string readViewOptions(const ParsedArgs& args, ViewOptions* options) {
   if (args.positional.size() > 1) return "more than one recording given";
   if (args.positional.empty()) {
     options->recording = defaultRecordingPath(executableFolder());
-    std::error_code failed;
-    if (!std::filesystem::is_regular_file(partFileName(options->recording, 0).name, failed)) {
+    if (!hasPartZero(options->recording)) {
       return "no recording given, and no demo recording installed beside the program";
     }
   } else {
