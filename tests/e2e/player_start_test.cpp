@@ -6,8 +6,6 @@
 namespace {
 
 const char* kDefaultTemplate = "Video/Stream/Recording_12_01_2013_13_41_13.%i.rec";
-const char* kInstalledTemplate =
-    "share/kestrune/demo/Video/Stream/Recording_12_01_2013_13_41_13.%i.rec";
 
 }  // namespace
 
@@ -22,18 +20,6 @@ TEST_F(PlayerRun, NoArgumentsPlaysTheDefaultRecordingPartByPart) {
   const std::string expected = "Points Not implemented!\nBad ID 9()!\nDone.";
   EXPECT_EQ(play({}, "", {}, player), expected);
   EXPECT_EQ(play({""}, "", {}, player), expected);  // an empty path also means the default
-}
-
-// Installed as /usr/bin/kestrune-player, the player finds the demo in /usr/share/kestrune/demo
-// when the game's place beside it holds no recording; the game's place comes first.
-TEST_F(PlayerRun, NoArgumentsPlaysTheInstalledDemoWhenTheGamesPlaceIsEmpty) {
-  const std::string player = folder.file("bin/kestrune-player");
-  ASSERT_TRUE(copyExecutable(KESTRUNE_PLAYER_PATH, player));
-  EXPECT_EQ(play({}, "", {}, player), "Failed to open video file\n");
-  writePartFiles(kInstalledTemplate, {joinBytes({headerBytes(), pointsChunk()})});
-  EXPECT_EQ(play({}, "", {}, player), "Points Not implemented!\nDone.");
-  writePartFiles(kDefaultTemplate, {joinBytes({headerBytes(), badKindChunk(9)})});
-  EXPECT_EQ(play({}, "", {}, player), "Bad ID 9()!\nDone.");
 }
 
 TEST_F(PlayerRun, ArgumentsAreJoinedWithSingleSpaces) {

@@ -40,9 +40,9 @@ class TexturesRun : public PlayerRun {
 
 }  // namespace
 
-// Installed, the player plays the demo in share/kestrune/demo with the dumps beside it, not
-// those of the game's folder.
-TEST_F(TexturesRun, InstalledDemoTakesItsDumpsFromBesideIt) {
+// Installed, the player with no argument plays the demo in share/kestrune/demo with the dumps
+// beside it; the game's own default recording beside its folder still comes first.
+TEST_F(TexturesRun, NoArgumentPlaysTheInstalledDemoUnlessTheGamesRecordingIsThere) {
   const std::string installed = "share/kestrune/demo/Video/";
   ASSERT_TRUE(writeFileBytes(folder.file(installed + "TexDump/" + textureDumpPath("", 7)),
                              bmpBytes(smallPicture(3, 2, 8))));
@@ -52,6 +52,9 @@ TEST_F(TexturesRun, InstalledDemoTakesItsDumpsFromBesideIt) {
                  {joinBytes({headerBytes(ids), pointsChunk()})});
   EXPECT_EQ(play({}, "", {}, player_),
             "Texture #1 (0000000000000007.bmp)\nPoints Not implemented!\nDone.");
+  writePartFiles("Video/Stream/Recording_12_01_2013_13_41_13.%i.rec",
+                 {joinBytes({headerBytes(), badKindChunk(9)})});
+  EXPECT_EQ(play({}, "", {}, player_), "Bad ID 9()!\nDone.");
 }
 
 TEST_F(TexturesRun, SlotsAreLoadedInOrderBeforeTheFirstChunk) {
