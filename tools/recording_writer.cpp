@@ -86,12 +86,16 @@ Bytes lengthField(int32_t length) {
 }
 
 Bytes zlibCompressed(const Bytes& data) {
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  Bytes compressed(size);
-  if (compress(compressed.data(), &size, data.data(), static_cast<uLong>(data.size())) != Z_OK) {
+  return zlibCompressed(data.data(), data.size(), Z_DEFAULT_COMPRESSION);
+}
+
+Bytes zlibCompressed(const uint8_t* data, size_t size, int level) {
+  uLongf length = compressBound(static_cast<uLong>(size));
+  Bytes compressed(length);
+  if (compress2(compressed.data(), &length, data, static_cast<uLong>(size), level) != Z_OK) {
     return {};
   }
-  compressed.resize(size);
+  compressed.resize(length);
   return compressed;
 }
 

@@ -38,8 +38,10 @@ Bytes lengthField(int32_t length);
 Bytes compressedChunk(const Bytes& records);
 // A chunk whose data is taken as given: its length field, then the bytes.
 Bytes rawChunk(const Bytes& data);
-// zlib's compress output for the bytes, without a length field.
+// zlib's compress output for the bytes, without a length field; empty when zlib fails. The second
+// form takes the first `size` bytes at a compression level (Z_DEFAULT_COMPRESSION is compress's).
 Bytes zlibCompressed(const Bytes& data);
+Bytes zlibCompressed(const uint8_t* data, size_t size, int level);
 
 // Concatenation.
 Bytes joinBytes(std::initializer_list<Bytes> pieces);

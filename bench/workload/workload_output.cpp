@@ -1,7 +1,6 @@
 // Writing a workload: records collected into zlib chunks within the player's limits, chunks
 // written into part files of a fixed length with every part boundary inside a chunk's data, and
 // the texture dumps beside them. Receives the options; hands on the files and their figures.
-#include <zlib.h>
 
 #include <array>
 #include <cstdint>
@@ -13,17 +12,6 @@
 namespace {
 
 constexpr int kLengthFieldSize = 4;
-
-bool compressRecords(const Bytes& records, size_t size, int level, Bytes* compressed) {
-  uLongf length = compressBound(static_cast<uLong>(size));
-  compressed->resize(length);
-  if (compress2(compressed->data(), &length, records.data(), static_cast<uLong>(size), level) !=
-      Z_OK) {
-    return false;
-  }
-  compressed->resize(length);
-  return true;
-}
 
 size_t recordsEnd(const ChunkCutter& cutter, size_t count) {
   return count == cutter.starts.size() ? cutter.records.size() : cutter.starts[count];
@@ -119,9 +107,8 @@ size_t recordsForChunk(const ChunkCutter& cutter, bool last, Bytes* compressed) 
   size_t count = cutter.starts.size();
   while (count > 0 && recordsEnd(cutter, count) > kChunkDecompressedMax) count -= 1;
   while (count > 0) {
-    if (!compressRecords(cutter.records, recordsEnd(cutter, count), cutter.level, compressed)) {
-      return 0;
-    }
+    *compressed = zlibCompressed(cutter.records.data(), recordsEnd(cutter, count), cutter.level);
+    if (compressed->empty()) return 0;
     const int64_t next = cutter.position + kLengthFieldSize + int64_t(compressed->size());
     if (compressed->size() > kChunkCompressedMax) {
       count = count > 1 ? count / 2 : 0;
