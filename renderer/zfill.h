@@ -37,6 +37,29 @@ struct TriangleSetup {
 bool setUpTriangle(const ScreenPoint* a, const ScreenPoint* b, const ScreenPoint* c,
                    TriangleSetup* tri);
 
+// The textured fill's two builds, for a set-up triangle: every row when band is null, else the
+// band's rows. The AVX2 one (ztextured_avx2.cpp) exists in 64-bit x86 builds and runs only on
+// processors that report AVX2; both give the same pixels. (32-bit Windows keeps to SSE2: its
+// stack is not kept aligned for the spills of 32-byte registers.)
+void fillTexturedBaseline(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri,
+                          bool keyed, Pixel565 key, const RowBand* band);
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KESTRUNE_FILL_AVX2 1
+bool fillHasAvx2();
+void fillTexturedAvx2(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,
+                      Pixel565 key, const RowBand* band);
+#endif
+
+// Everything below is inline and is compiled into the baseline fills and again, with AVX2's
+// instructions, into the AVX2 textured fill. Each instruction set gets its own namespace, so
+// that the linker never hands one build's copy of a helper to the other.
+#if defined(__AVX2__)
+#define KESTRUNE_FILL_ISA fill_avx2
+#else
+#define KESTRUNE_FILL_ISA fill_base
+#endif
+inline namespace KESTRUNE_FILL_ISA {
+
 // Change of a quantity per pixel to the right and per row down, from its differences between
 // the sorted points: d1 = Q(p1) - Q(p0), d2 = Q(p2) - Q(p0).
 struct Gradient {
@@ -372,3 +395,5 @@ inline void drawSpan(int x1, int n, int width, const Block& block, const Pixel& 
     }
   }
 }
+
+}  // namespace KESTRUNE_FILL_ISA
