@@ -3,6 +3,7 @@
 // writes of one fragment or of eight at once. Receives ScreenPoints; hands on spans and pixels.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <climits>
 #include <cstddef>
@@ -159,6 +160,31 @@ inline bool stepLeftEdge(LeftEdge* e) {
   return carry;
 }
 
+// Moves the left edge `rows` rows down at once, to where that many steps leave it, and returns
+// how many of them were larger steps. Each step adds error_step to the error and takes 0x10000
+// back on a carry, keeping it in (-0x10000, 0]; so the carries are the one count that brings
+// error + rows x error_step back into that range.
+inline int jumpLeftEdge(LeftEdge* e, int rows) {
+  const int64_t total = int64_t(e->error) + int64_t(rows) * e->error_step;
+  const int64_t carries = total > 0 ? (total + 0xFFFF) >> 16 : 0;
+  e->error = int(total - carries * 0x10000);
+  e->x = int(e->x + int64_t(rows) * e->step_min + carries);
+  return int(carries);
+}
+
+// A fixed-point interpolant `rows` rows down, `carries` of them larger steps: the same wrapping
+// sum as stepping row by row.
+inline void jumpEdge(EdgeValue<uint32_t>* e, int rows, int carries) {
+  e->value += uint32_t(rows) * e->step_min + uint32_t(carries) * (e->step_max - e->step_min);
+}
+
+// Float interpolants have no such closed form: each row's addition rounds. They are stepped row
+// by row with the carries of the left edge as it was before the jump.
+template <class Step>
+void replayLeftEdge(LeftEdge before, int rows, const Step& step) {
+  for (; rows > 0; --rows) step(stepLeftEdge(&before));
+}
+
 // Every row of a triangle, for walkTriangle.
 struct AllRows {};
 
@@ -168,11 +194,13 @@ struct AllRows {};
 //   Edge                      the interpolants of the left edge
 //   edgeStart(point, step)    an Edge starting at point for a left edge of floor slope step
 //   edgeStep(&edge, carry)    one row down, carry as from stepLeftEdge
+//   edgeJump(&edge, left, rows, carries)  `rows` rows down at once, `carries` of them larger
+//                             steps, `left` the left edge before the jump
 //   span(row, depth_row, x1, x2, edge)   pixels x1..x2 inclusive of one row (none if x2 < x1)
-// Band is a RowBand: only its rows get spans. Rows above it are still walked, so that the edges
-// reach the band with the very columns, error terms and interpolants of a walk over the whole
-// triangle: a triangle drawn band by band gives the pixels of one drawn in one go. Band is
-// AllRows for the whole triangle, with no test per row.
+// Band is a RowBand: only its rows get spans. The edges jump to the band's first row with the
+// very columns, error terms and interpolants that a walk over every row above would give them,
+// so a triangle drawn band by band gives the pixels of one drawn in one go. Band is AllRows for
+// the whole triangle.
 template <class Fill, class Band>
 void walkTriangle(ZBuffer* zb, const TriangleSetup& tri, const Fill& fill, Band band) {
   constexpr bool kBanded = std::is_same_v<Band, RowBand>;
@@ -191,19 +219,30 @@ void walkTriangle(ZBuffer* zb, const TriangleSetup& tri, const Fill& fill, Band 
   int rows = p1.y - p0.y;  // part A
   int y = p0.y;
   for (bool part_b = false;; part_b = true) {
-    for (; rows > 0; --rows, ++y) {
-      if constexpr (kBanded) {
-        if (y >= band.end) return;
-        if (y >= band.begin) fill.span(row, depth_row, left.x, int(right.x >> 16), values);
-      } else {
-        fill.span(row, depth_row, left.x, int(right.x >> 16), values);
+    if constexpr (kBanded) {
+      const int skipped = std::min(rows, band.begin - y);
+      if (skipped > 0) {
+        const LeftEdge before = left;
+        fill.edgeJump(&values, before, skipped, jumpLeftEdge(&left, skipped));
+        right.x += right.slope * skipped;
+        row += pixel_pitch * skipped;
+        depth_row += depth_pitch * skipped;
+        rows -= skipped;
+        y += skipped;
       }
+      rows = std::min(rows, band.end - y);
+    }
+    for (; rows > 0; --rows, ++y) {
+      fill.span(row, depth_row, left.x, int(right.x >> 16), values);
       Fill::edgeStep(&values, stepLeftEdge(&left));
       right.x += right.slope;
       row += pixel_pitch;
       depth_row += depth_pitch;
     }
     if (part_b) break;
+    if constexpr (kBanded) {
+      if (y >= band.end) break;
+    }
     if (middle_on_right) {
       right = rightEdge(p1, p2);
     } else {

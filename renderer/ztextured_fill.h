@@ -178,6 +178,13 @@ struct TexturedFill {
     advanceEdge(&e->sz, carry);
     advanceEdge(&e->tz, carry);
   }
+  static void edgeJump(Edge* e, const LeftEdge& before, int rows, int carries) {
+    jumpEdge(&e->z, rows, carries);
+    replayLeftEdge(before, rows, [e](bool carry) {
+      advanceEdge(&e->sz, carry);
+      advanceEdge(&e->tz, carry);
+    });
+  }
 
   // The lanes set in `lanes` of the block whose lane k is pixel offset + k of the span, sampling
   // the walk from that block's first pixel on.

@@ -49,6 +49,9 @@ struct FlatFill {
     return edgeValue(uint32_t(from.z), z.dx, z.dy, x_step_min);
   }
   static void edgeStep(Edge* e, bool carry) { advanceEdge(e, carry); }
+  static void edgeJump(Edge* e, const LeftEdge&, int rows, int carries) {
+    jumpEdge(e, rows, carries);
+  }
 
   void span(Pixel565* row, uint16_t* depth_row, int x1, int x2, const Edge& e) const {
     Pixel565* pixels = row + x1;
@@ -133,6 +136,12 @@ struct SmoothFill {
     advanceEdge(&e->r, carry);
     advanceEdge(&e->g, carry);
     advanceEdge(&e->b, carry);
+  }
+  static void edgeJump(Edge* e, const LeftEdge&, int rows, int carries) {
+    jumpEdge(&e->z, rows, carries);
+    jumpEdge(&e->r, rows, carries);
+    jumpEdge(&e->g, rows, carries);
+    jumpEdge(&e->b, rows, carries);
   }
 
   void span(Pixel565* row, uint16_t* depth_row, int x1, int x2, const Edge& e) const {
