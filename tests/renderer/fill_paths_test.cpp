@@ -1,7 +1,8 @@
 // The fills' other paths against the one they must equal: each fill drawn band by band against
-// the same fill drawn row after row, and the textured fill's AVX2 build against its baseline
-// build. Random triangles, keyed and not, with one depth and with sloping depth, on a wide
-// canvas and on one narrower than a block, must leave the same pixels and depth values.
+// the same fill drawn row after row, vector blocks against pixels one by one, and the textured
+// fill's AVX2 build against its baseline build. Random triangles, keyed and not, with one depth and
+// with sloping depth, on a wide canvas and on one narrower than a block, must leave the same pixels
+// and depth values.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -54,6 +55,45 @@ TEST(FillPaths, BandsGiveThePixelsOfTheWholeTriangle) {
       }
     }
     EXPECT_TRUE(sameBuffers(whole, banded)) << "fill kind " << int(kind);
+  }
+}
+
+// Rows narrower than a block are drawn one pixel at a time with the scalar arithmetic; the same
+// triangles in the left 7 columns of a wide canvas go through the masked vector blocks.
+TEST(FillPaths, VectorBlocksGiveThePixelsOfTheOneByOnePath) {
+  std::vector<Pixel565> texels(256 * 256);
+  Random random{8};
+  for (Pixel565& t : texels) t = Pixel565(nextRandom(random) % 8);
+  for (Kind kind : {Kind::kFlat, Kind::kSmooth, Kind::kTextured, Kind::kKeyed}) {
+    FillCanvas scalar(7, 40), vector(40, 40);
+    for (FillCanvas* canvas : {&scalar, &vector}) zbSetTexture(canvas->zb(), texels.data());
+    for (int n = 0; n < 300; ++n) {
+      ScreenPoint p[3];
+      const int z = (1 + randomBelow(random, 3)) << 27;  // equal depths meet often
+      for (ScreenPoint& q : p) {
+        q = point(randomBelow(random, 7), randomBelow(random, 40),
+                  n % 2 ? z : randomBelow(random, 1 << 29));
+        q.r = randomBelow(random, 1 << 16), q.g = randomBelow(random, 1 << 16);
+        q.b = randomBelow(random, 1 << 16);
+        q.s = int(uint32_t(nextRandom(random))), q.t = int(uint32_t(nextRandom(random)));
+      }
+      for (FillCanvas* canvas : {&scalar, &vector}) {
+        ZBuffer* zb = canvas->zb();
+        if (kind == Kind::kFlat) zbFillFlat(zb, &p[0], &p[1], &p[2]);
+        if (kind == Kind::kSmooth) zbFillSmooth(zb, &p[0], &p[1], &p[2]);
+        if (kind >= Kind::kTextured) {
+          zbFillTexturedKeyed(zb, &p[0], &p[1], &p[2], kind == Kind::kKeyed, 0);
+        }
+      }
+    }
+    int differing = 0;
+    for (int y = 0; y < 40; ++y) {
+      for (int x = 0; x < 7; ++x) {
+        differing += scalar.pixel(x, y) != vector.pixel(x, y);
+        differing += scalar.depth(x, y) != vector.depth(x, y);
+      }
+    }
+    EXPECT_EQ(differing, 0) << "fill kind " << int(kind);
   }
 }
 
