@@ -383,6 +383,7 @@ inline void writeBlock(Pixel565* pixels, uint16_t* depth, const Block32& z, Lane
 // value throughout when the triangle's depth gradients are 0 (kUniform).
 template <bool kUniform>
 struct DepthSteps {
+  static constexpr bool kOneDepth = kUniform;
   uint32_t dzdx;
   Block32 z_steps;     // k x dzdx in lane k
   BlockDepth uniform;  // kUniform: the depth of every block

@@ -225,8 +225,10 @@ struct TexturedFill {
     int i = 0;
     for (; n - i >= 8; i += 8) {  // runs of eight from the span's start, one division each
       const WalkLanes walk = walkFrom(stz, gradient, zx, inv);
-      f += zx8;
-      inv = 1.0f / f;  // for the next run
+      if constexpr (!Depth::kOneDepth) {  // with one depth, f + 0 is f: the same divisor
+        f += zx8;
+        inv = 1.0f / f;  // for the next run
+      }
       block(pixels, depth, z0, i, kAllLanes, walk);
       stz = addCoords(stz, gradient8);
     }
