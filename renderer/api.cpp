@@ -1,9 +1,12 @@
 // The public entry points: receive the caller's arguments, pack them into op records in the
 // caller's stack frame (converting colours to rasterizer integers on the way) and hand each
-// record to addOp. Enumeration checks that belong to an entry point are made here.
+// record to addOp. Enumeration checks that belong to an entry point are made here. The per-vertex
+// calls of separate triangles skip the record while it would only be executed (see glBegin).
 #include "renderer/context.h"
 #include "renderer/error.h"
 #include "renderer/gl.h"
+#include "renderer/stages.h"
+#include "renderer/vertex.h"
 
 namespace {
 
@@ -11,6 +14,12 @@ OpWord opCode(OpCode code) { return OpWord::ofInt(code); }
 OpWord intWord(int v) { return OpWord::ofInt(v); }
 OpWord floatWord(float v) { return OpWord::ofFloat(v); }
 OpWord floatWord(double v) { return OpWord::ofFloat(toFloat(v)); }
+
+// Whether an op issued now would only be executed: no display list is being compiled and the
+// trace is off. addOp would then do nothing but run the op's handler.
+bool executesOnly(const RenderContext* c) {
+  return c->execute_flag != 0 && c->compile_flag == 0 && c->trace_flag == 0;
+}
 
 void issue(OpCode code) {
   OpWord p[1] = {opCode(code)};
@@ -84,17 +93,45 @@ void issueMatrix(OpCode code, const float* m) {
 
 }  // namespace
 
-// Primitives and current attributes.
+// Primitives and current attributes. glBegin, glEnd, glVertex3f, glColor4f and glTexCoord2f,
+// the calls that make up every triangle the player sends, do their op's work directly while an
+// op would only be executed (executesOnly); the rest, and those five otherwise, issue records.
 
-void glBegin(int mode) { issueInt(kOpBegin, mode); }
+void glBegin(int mode) {
+  OpWord p[2] = {opCode(kOpBegin), intWord(mode)};
+  RenderContext* c = current_render_context;
+  if (executesOnly(c)) {
+    glopBegin(c, p);
+  } else {
+    addOp(p);
+  }
+}
 
-void glEnd() { issue(kOpEnd); }
+// Separate triangles leave nothing for glEnd to draw; every other mode, and a glEnd outside
+// glBegin (an assertion), takes the End op.
+void glEnd() {
+  RenderContext* c = current_render_context;
+  if (executesOnly(c) && c->in_begin == 1 && c->primitive == GL_TRIANGLES) {
+    c->in_begin = 0;
+  } else {
+    issue(kOpEnd);
+  }
+}
 
 void glVertex4f(float x, float y, float z, float w) { issueFloats4(kOpVertex, x, y, z, w); }
 
 void glVertex2f(float x, float y) { glVertex4f(x, y, 0.0f, 1.0f); }
 
-void glVertex3f(float x, float y, float z) { glVertex4f(x, y, z, 1.0f); }
+// Unlit separate triangles take the immediate triangle path; a vertex outside glBegin (an
+// assertion), other modes and lit vertices take the Vertex op.
+void glVertex3f(float x, float y, float z) {
+  RenderContext* c = current_render_context;
+  if (executesOnly(c) && c->in_begin != 0 && c->primitive == GL_TRIANGLES && c->lighting_on == 0) {
+    processTriangleVertex(c, x, y, z);
+  } else {
+    glVertex4f(x, y, z, 1.0f);
+  }
+}
 
 void glVertex3fv(const float* v) { glVertex4f(v[0], v[1], v[2], 1.0f); }
 
@@ -102,7 +139,14 @@ void glNormal3f(float x, float y, float z) { issueFloats3(kOpNormal, x, y, z); }
 
 void glNormal3fv(const float* v) { glNormal3f(v[0], v[1], v[2]); }
 
+// With colour material on, the Color op also sets a material: that stays with the op.
 void glColor4f(float r, float g, float b, float a) {
+  RenderContext* c = current_render_context;
+  if (executesOnly(c) && c->color_material_on == 0) {
+    c->current_color = {r, g, b, a};
+    packColorChannels(c->current_color_fixed, r, g, b);
+    return;
+  }
   OpWord p[8];
   packColorOp(p, r, g, b, a);
   addOp(p);
@@ -116,7 +160,14 @@ void glColor3fv(const float* v) { glColor4f(v[0], v[1], v[2], 1.0f); }
 
 void glTexCoord4f(float s, float t, float r, float q) { issueFloats4(kOpTexCoord, s, t, r, q); }
 
-void glTexCoord2f(float s, float t) { glTexCoord4f(s, t, 0.0f, 1.0f); }
+void glTexCoord2f(float s, float t) {
+  RenderContext* c = current_render_context;
+  if (executesOnly(c)) {
+    c->current_tex_coord = {s, t, 0.0f, 1.0f};
+  } else {
+    glTexCoord4f(s, t, 0.0f, 1.0f);
+  }
+}
 
 void glTexCoord2fv(const float* v) { glTexCoord4f(v[0], v[1], 0.0f, 1.0f); }
 

@@ -14,26 +14,9 @@
 
 namespace {
 
-// Float to int, truncating toward zero: out-of-range values saturate and NaN gives 0, where a
-// plain conversion would be undefined. Inline because every vertex converts five values.
-inline int truncSaturated(float v) {
-  if (v >= -2147483648.0f && v < 2147483648.0f) return static_cast<int>(v);
-  if (v > 0) return INT_MAX;
-  return v < 0 ? INT_MIN : 0;
-}
-
 // Screen depth for z/w: the far plane at 8192, the near plane at 2^30 + 8192 (clamped).
 constexpr float kDepthScale = -536870912.0f;  // -(2^30 - 0.5) / 2 as a float
 constexpr float kDepthOffset = 536879104.0f;  // (2^30 - 0.5) / 2 + 2^13 as a float
-
-// Texture coordinates to the fixed-point formats of ScreenPoint: u = 0..1 onto texel columns
-// 0..255 in bits 14-21 of s, v = 0..1 onto rows 0..255 in bits 22-29 of t (0 on the first
-// texel, 1 on the last). Beyond what 32 bits hold (|u| above about 514, |v| above about 2) the
-// values saturate, so such coordinates clamp to an edge texel instead of wrapping.
-constexpr float kSScale = 4177920.0f;  // 255 x 2^14
-constexpr float kSOffset = 8192.0f;
-constexpr float kTScale = 1069547520.0f;  // 255 x 2^22
-constexpr float kTOffset = 2097152.0f;
 
 float axisOf(const Vec4& v, int axis) { return axis == 0 ? v.x : axis == 1 ? v.y : v.z; }
 
@@ -204,30 +187,6 @@ void chooseTriangleDrawers(RenderContext* c) {
   }
   c->draw_front = drawerForPolygonMode(c->front_polygon_mode);
   c->draw_back = drawerForPolygonMode(c->back_polygon_mode);
-}
-
-void toScreenPosition(const RenderContext* c, GLVertex* v) {
-  const Viewport& vp = c->viewport;
-  const float q = 1.0f / v->clip_coord.w;
-  // Each value is rounded to a float before it is truncated.
-  const float x = v->clip_coord.x * q * vp.scale.x + vp.offset.x;
-  const float y = v->clip_coord.y * q * vp.scale.y + vp.offset.y;
-  const float z = v->clip_coord.z * q * vp.scale.z + vp.offset.z;
-  ScreenPoint* s = &v->screen;
-  s->x = truncSaturated(x);
-  s->y = truncSaturated(y);
-  const int depth = truncSaturated(z);
-  s->z = depth < kNearestScreenZ ? depth : kNearestScreenZ;
-  const ZBuffer* zb = c->zbuffer;
-  if (unsigned(s->x) >= unsigned(zb->width) || unsigned(s->y) >= unsigned(zb->height)) {
-    v->clip_code |= kOffBufferBit;
-  }
-  if (c->texturing_on) {
-    const float sf = v->tex_coord.x * kSScale + kSOffset;
-    const float tf = v->tex_coord.y * kTScale + kTOffset;
-    s->s = truncSaturated(sf);
-    s->t = truncSaturated(tf);
-  }
 }
 
 void toScreenColor(GLVertex* v) {

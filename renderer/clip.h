@@ -3,11 +3,15 @@
 // view volume, culls triangles and hands them on to the drawers chosen at glBegin.
 #pragma once
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cfloat>
+#include <climits>
 
+#include "renderer/context.h"
 #include "renderer/stage_records.h"
-
-struct RenderContext;
 
 // Clip-code bits, one per plane of the view volume: 1 x = -w, 2 x = w, 4 y = -w, 8 y = w,
 // 16 z = -w (near), 32 z = w (far). A set bit means the vertex lies beyond that plane.
@@ -32,9 +36,19 @@ inline constexpr int kNearestScreenZ = (65536 - 256) << 14;
 // Inline: every vertex is classified.
 inline int clipCode(const Vec4& p) {
   const float w = p.w * 1.00001f;
-  // Written as "not inside" so that a NaN coordinate counts as outside.
+  // x, y and z at once against -w and against w, as "not inside" comparisons (NGE, NLE) so that
+  // a NaN coordinate counts as outside; lane w is masked off. The two 3-bit masks are then
+  // interleaved into the plane bits: x beyond -w is 1, x beyond w is 2, y beyond -w 4, and so on.
+#if defined(__SSE2__)
+  const __m128 xyz = _mm_loadu_ps(&p.x);
+  const int below = _mm_movemask_ps(_mm_cmpnge_ps(xyz, _mm_set1_ps(-w))) & 7;
+  const int above = _mm_movemask_ps(_mm_cmpnle_ps(xyz, _mm_set1_ps(w))) & 7;
+  static constexpr unsigned char kEvenBits[8] = {0, 1, 4, 5, 16, 17, 20, 21};
+  int code = kEvenBits[below] | (kEvenBits[above] << 1);
+#else
   int code = (!(p.x >= -w) ? 1 : 0) | (!(p.x <= w) ? 2 : 0) | (!(p.y >= -w) ? 4 : 0) |
              (!(p.y <= w) ? 8 : 0) | (!(p.z >= -w) ? 16 : 0) | (!(p.z <= w) ? 32 : 0);
+#endif
   // Inside with w' finite and at least FLT_MIN, |x / w| stays near 1 and 1 / w is finite.
   if (code == 0 && !(w >= FLT_MIN && w <= FLT_MAX)) code = kAllClipPlanes;
   return code;
@@ -48,9 +62,49 @@ void setViewportTransform(RenderContext* c);
 // front and back polygon modes.
 void chooseTriangleDrawers(RenderContext* c);
 
+// Float to int, truncating toward zero: out-of-range values saturate and NaN gives 0, where a
+// plain conversion would be undefined. Inline because every vertex converts five values.
+inline int truncSaturated(float v) {
+  if (v >= -2147483648.0f && v < 2147483648.0f) return static_cast<int>(v);
+  if (v > 0) return INT_MAX;
+  return v < 0 ? INT_MIN : 0;
+}
+
+// Texture coordinates to the fixed-point formats of ScreenPoint: u = 0..1 onto texel columns
+// 0..255 in bits 14-21 of s, v = 0..1 onto rows 0..255 in bits 22-29 of t (0 on the first
+// texel, 1 on the last). Beyond what 32 bits hold (|u| above about 514, |v| above about 2) the
+// values saturate, so such coordinates clamp to an edge texel instead of wrapping.
+inline constexpr float kSScale = 4177920.0f;  // 255 x 2^14
+inline constexpr float kSOffset = 8192.0f;
+inline constexpr float kTScale = 1069547520.0f;  // 255 x 2^22
+inline constexpr float kTOffset = 2097152.0f;
+
 // Screen x, y and z of a vertex whose clip code is 0, and its s and t while texturing is on.
-// Adds kOffBufferBit to the clip code when the point lands outside the ZBuffer.
-void toScreenPosition(const RenderContext* c, GLVertex* v);
+// Adds kOffBufferBit to the clip code when the point lands outside the ZBuffer. Inline: every
+// vertex inside the view volume is converted.
+inline void toScreenPosition(const RenderContext* c, GLVertex* v) {
+  const Viewport& vp = c->viewport;
+  const float q = 1.0f / v->clip_coord.w;
+  // Each value is rounded to a float before it is truncated.
+  const float x = v->clip_coord.x * q * vp.scale.x + vp.offset.x;
+  const float y = v->clip_coord.y * q * vp.scale.y + vp.offset.y;
+  const float z = v->clip_coord.z * q * vp.scale.z + vp.offset.z;
+  ScreenPoint* s = &v->screen;
+  s->x = truncSaturated(x);
+  s->y = truncSaturated(y);
+  const int depth = truncSaturated(z);
+  s->z = depth < kNearestScreenZ ? depth : kNearestScreenZ;
+  const ZBuffer* zb = c->zbuffer;
+  if (unsigned(s->x) >= unsigned(zb->width) || unsigned(s->y) >= unsigned(zb->height)) {
+    v->clip_code |= kOffBufferBit;
+  }
+  if (c->texturing_on) {
+    const float sf = v->tex_coord.x * kSScale + kSOffset;
+    const float tf = v->tex_coord.y * kTScale + kTOffset;
+    s->s = truncSaturated(sf);
+    s->t = truncSaturated(tf);
+  }
+}
 
 // Colour channels handed to the fills are kept within +-kChannelLimit, so that the difference
 // of two vertices' channels, which the fills take in int arithmetic, cannot overflow. Channels

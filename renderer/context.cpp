@@ -6,11 +6,11 @@
 #include "renderer/stages.h"
 #include "renderer/triangle_draw.h"
 
-namespace {
-
 // Each thread draws with its own current context, so that two threads can draw at once, each
 // into its own context.
-thread_local RenderContext* current_context = nullptr;
+thread_local constinit RenderContext* current_render_context = nullptr;
+
+namespace {
 
 constexpr int kInitialVertices = 16;
 constexpr int kStackCapacity[3] = {32, 8, 8};  // model-view, projection, texture
@@ -96,18 +96,18 @@ void initMatrices(RenderContext* c) {
 
 }  // namespace
 
-RenderContext* glCurrentContext() { return current_context; }
+RenderContext* glCurrentContext() { return current_render_context; }
 
 RenderContext* glMakeCurrent(RenderContext* c) {
-  RenderContext* previous = current_context;
-  current_context = c;
+  RenderContext* previous = current_render_context;
+  current_render_context = c;
   return previous;
 }
 
 void glInitContext(ZBuffer* zb) {
-  if (current_context != nullptr) glCloseContext();  // replaced, not leaked
+  if (current_render_context != nullptr) glCloseContext();  // replaced, not leaked
   RenderContext* c = static_cast<RenderContext*>(glAllocZero(sizeof(RenderContext)));
-  current_context = c;
+  current_render_context = c;
   c->zbuffer = zb;
   c->vertex_capacity = kInitialVertices;
   c->vertices = static_cast<GLVertex*>(glAlloc(sizeof(GLVertex) * kInitialVertices));
@@ -143,7 +143,7 @@ void glInitContext(ZBuffer* zb) {
 // Frees everything the context owns, so that opening and closing contexts leaks nothing; the
 // ZBuffer and any caller memory the ops point to stay the caller's.
 void glCloseContext() {
-  RenderContext* c = current_context;
+  RenderContext* c = current_render_context;
   closeTriangleThreads(c);
   freeDisplayLists(c);
   freeTextures(c);
@@ -153,7 +153,7 @@ void glCloseContext() {
   glFree(c->display_lists);
   glFree(c->texture_buckets);
   glFree(c);
-  current_context = nullptr;
+  current_render_context = nullptr;
 }
 
-void glTraceOps(int on) { current_context->trace_flag = on; }
+void glTraceOps(int on) { current_render_context->trace_flag = on; }

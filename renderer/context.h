@@ -165,6 +165,9 @@ struct RenderContext {
   // Primitive assembly.
   int in_begin, primitive, pending, vertex_total, vertex_capacity;
   GLVertex* vertices;
+  // Separate triangles whose calls took the immediate path (glVertex3f without op records),
+  // counted so that tests and profiles can tell which path drew them. Wraps around.
+  unsigned immediate_triangles;
 
   // Vertex arrays.
   ClientArray vertex_array, color_array, normal_array, tex_coord_array;
@@ -186,6 +189,10 @@ struct RenderContext {
   // on the calling thread (one raster thread, the default).
   RasterBands* raster_bands;
 };
+
+// The calling thread's current context, the one glCurrentContext returns. The per-vertex entry
+// points read it here, in place, instead of calling glCurrentContext for every vertex.
+extern thread_local constinit RenderContext* current_render_context;
 
 // The renderer's memory functions: malloc, one calloc'd block, and free.
 void* glAlloc(size_t size);

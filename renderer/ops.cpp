@@ -117,9 +117,18 @@ void addOp(const OpWord* record) {
   if (c->trace_flag) traceOp(record);
 }
 
+// The product and the sum each rounded to single precision. With float arithmetic in SSE
+// registers and no fused multiply-add for the compiler to contract them into, every step is
+// already a float; only otherwise (x87, or a build for FMA) do they go through toFloat's store.
+#if defined(__SSE2_MATH__) && !defined(__FMA__)
+static inline int rasterChannel(float value, float scale, float offset) {
+  return truncToInt(value * scale + offset);
+}
+#else
 static int rasterChannel(float value, float scale, float offset) {
   return truncToInt(toFloat(toFloat(value * scale) + offset));
 }
+#endif
 
 void packColorOp(OpWord record[8], float r, float g, float b, float a) {
   record[0] = OpWord::ofInt(kOpColor);
@@ -127,7 +136,13 @@ void packColorOp(OpWord record[8], float r, float g, float b, float a) {
   record[2] = OpWord::ofFloat(g);
   record[3] = OpWord::ofFloat(b);
   record[4] = OpWord::ofFloat(a);
-  record[5] = OpWord::ofInt(rasterChannel(r, 63488.0f, 1024.0f));
-  record[6] = OpWord::ofInt(rasterChannel(g, 64512.0f, 512.0f));
-  record[7] = OpWord::ofInt(rasterChannel(b, 63488.0f, 1024.0f));
+  int channels[3];
+  packColorChannels(channels, r, g, b);
+  for (int k = 0; k < 3; ++k) record[5 + k] = OpWord::ofInt(channels[k]);
+}
+
+void packColorChannels(int channels[3], float r, float g, float b) {
+  channels[0] = rasterChannel(r, 63488.0f, 1024.0f);
+  channels[1] = rasterChannel(g, 64512.0f, 512.0f);
+  channels[2] = rasterChannel(b, 63488.0f, 1024.0f);
 }

@@ -109,3 +109,6 @@ void traceOp(const OpWord* record);
 // rasterizer's integers (c x scale + offset in single precision, truncated toward zero; red and
 // blue map to 1024..64512, green to 512..65024). glColor and glArrayElement both pack it here.
 void packColorOp(OpWord record[8], float r, float g, float b, float a);
+// Red, green and blue of that op alone: what glColor stores as the current colour's integers
+// when it sets them without a record.
+void packColorChannels(int channels[3], float r, float g, float b);

@@ -1,6 +1,7 @@
 // Current vertex attributes and primitive assembly: receives the colour, texture-coordinate,
-// normal, edge-flag, begin, vertex and end ops; transforms, classifies and converts each vertex
-// and hands the points, lines and triangles it completes on to clipping (clip.cpp).
+// normal, edge-flag, begin, vertex and end ops, and glVertex3f's vertices of separate triangles
+// without their op (processTriangleVertex); transforms, classifies and converts each vertex and
+// hands the points, lines and triangles it completes on to clipping (clip.cpp).
 #include "renderer/vertex.h"
 
 #include <climits>
@@ -200,8 +201,10 @@ void glopVertex(RenderContext* c, const OpWord* p) {
 
 void glopEnd(RenderContext* c, const OpWord*) { finishPrimitive(c, kClipping); }
 
-void processVertex(RenderContext* c, Vec4 coord, const PrimitiveDrawers& drawers) {
-  RK_ASSERT(c->in_begin != 0, "vertex");
+// Everything a vertex gets before assembly: counted, transformed, classified, given its texture
+// coordinates and colour, converted when inside. Shared by processVertex and the immediate
+// triangle path, so that both store the same vertex bit for bit.
+static inline void storeVertex(RenderContext* c, Vec4 coord) {
   c->vertex_total += 1;
   if (c->pending >= c->vertex_capacity) growVertexArray(c);
   GLVertex* v = &c->vertices[c->pending];
@@ -219,7 +222,25 @@ void processVertex(RenderContext* c, Vec4 coord, const PrimitiveDrawers& drawers
   if (v->clip_code == 0) toScreenPosition(c, v);  // may mark it off the buffer
   colourVertex(c, v);
   v->edge_flag = c->current_edge_flag;
+}
+
+void processVertex(RenderContext* c, Vec4 coord, const PrimitiveDrawers& drawers) {
+  RK_ASSERT(c->in_begin != 0, "vertex");
+  storeVertex(c, coord);
   assemble(c, drawers);
+}
+
+// Assembly's GL_TRIANGLES case with clipping as the drawing stage, called directly.
+void processTriangleVertex(RenderContext* c, float x, float y, float z) {
+  storeVertex(c, {x, y, z, 1.0f});
+  if (c->pending < 2) {
+    c->pending += 1;
+    return;
+  }
+  GLVertex* v = c->vertices;
+  c->immediate_triangles += 1;
+  clipTriangle(c, &v[0], &v[1], &v[2]);
+  c->pending = 0;
 }
 
 void finishPrimitive(RenderContext* c, const PrimitiveDrawers& drawers) {

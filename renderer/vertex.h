@@ -19,5 +19,11 @@ struct PrimitiveDrawers {
 // convert and store the vertex, then hand on whatever primitive it completes.
 void processVertex(RenderContext* c, Vec4 coord, const PrimitiveDrawers& drawers);
 
+// The immediate path of glVertex3f(x, y, z) inside glBegin(GL_TRIANGLES): the vertex processVertex
+// would store for (x, y, z, 1), and every third one hands its triangle straight to clipping (which
+// draws an inside triangle at once), without an op record or the drawers table. The caller has
+// checked that such a primitive is open.
+void processTriangleVertex(RenderContext* c, float x, float y, float z);
+
 // What the End op does: closes a line loop, fans out a polygon, and leaves glBegin.
 void finishPrimitive(RenderContext* c, const PrimitiveDrawers& drawers);
