@@ -159,6 +159,7 @@ struct TexturedFill {
   Depth depth_steps;
   float zx;   // dzdx as a float: how the divisor moves per pixel
   float zx8;  // and per run of eight
+  float one_depth_inv;  // with one depth, 1 / that depth: every span's divisor
   Gradient sz, tz;
   CoordLanes gradient;   // dszdx, dtzdx
   CoordLanes gradient8;  // eight times those: one run on
@@ -220,7 +221,7 @@ struct TexturedFill {
     uint16_t* depth = depth_row + x1;
     const uint32_t z0 = e.z.value;
     float f = float(int32_t(z0));
-    float inv = 1.0f / f;
+    float inv = Depth::kOneDepth ? one_depth_inv : 1.0f / f;
     CoordLanes stz = coordLanes(e.sz.value, e.tz.value);
     int i = 0;
     for (; n - i >= 8; i += 8) {  // runs of eight from the span's start, one division each
@@ -260,6 +261,7 @@ void fillTextured(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri,
     fill.width = zb->width;
     fill.zx = float(int32_t(fill.z.dx));
     fill.zx8 = 8.0f * fill.zx;
+    fill.one_depth_inv = 1.0f / float(tri.p0->z);  // each span starts at depth p0.z then
     fill.sz = gradientOf(tri, tri.p1->sz - tri.p0->sz, tri.p2->sz - tri.p0->sz);
     fill.tz = gradientOf(tri, tri.p1->tz - tri.p0->tz, tri.p2->tz - tri.p0->tz);
     fill.gradient = coordLanes(fill.sz.dx, fill.tz.dx);
