@@ -31,10 +31,30 @@ void boxFilterDownScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int
   });
 }
 
+void boxFilterRowsScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin,
+                         int32_t row_end) {
+  const size_t W = size_t(w);
+  for (size_t r = size_t(row_begin); r < size_t(row_end); ++r) {
+    Pixel565* upper = src + 2 * r * 2 * W;
+    averageHorizontalPairs(upper, 4 * W);  // rows 2r and 2r + 1
+    averageVerticalPairs(dst + r * W, upper, W, 1);
+  }
+}
+
+#if defined(KESTRUNE_BOX_FILTER_AVX2)
+namespace {
+
+bool takesAvx2() {
+  static const bool has_avx2 = boxFilterHasAvx2();  // asked once
+  return has_avx2;
+}
+
+}  // namespace
+#endif
+
 void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
 #if defined(KESTRUNE_BOX_FILTER_AVX2)
-  static const bool has_avx2 = boxFilterHasAvx2();  // asked once
-  if (has_avx2) {
+  if (takesAvx2()) {
     boxFilterDownAvx2(dst, src, w, h, f);
     return;
   }
@@ -43,5 +63,20 @@ void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f
   boxFilterDownSse2(dst, src, w, h, f);
 #else
   boxFilterDownScalar(dst, src, w, h, f);
+#endif
+}
+
+void boxFilterRows(Pixel565* dst, Pixel565* src, int32_t w, int32_t /*h*/, int32_t row_begin,
+                   int32_t row_end) {
+#if defined(KESTRUNE_BOX_FILTER_AVX2)
+  if (takesAvx2()) {
+    boxFilterRowsAvx2(dst, src, w, row_begin, row_end);
+    return;
+  }
+#endif
+#if defined(__SSE2__)
+  boxFilterRowsSse2(dst, src, w, row_begin, row_end);
+#else
+  boxFilterRowsScalar(dst, src, w, row_begin, row_end);
 #endif
 }

@@ -20,6 +20,13 @@ constexpr Pixel565 averagePixels(Pixel565 p, Pixel565 q) {
 // Takes the vector path where the build has SSE2; both paths give the same bits in dst and src.
 void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
 
+// Output rows row_begin..row_end-1 (0 <= row_begin <= row_end <= h) of the f = 2 filter of src
+// (2w x 2h) into dst (w x h), on the path boxFilterDown takes. Row r reads and rewrites source
+// rows 2r and 2r + 1 only, so bands of rows may run at once on different threads; together they
+// leave dst and src as boxFilterDown(dst, src, w, h, 2) does.
+void boxFilterRows(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t row_begin,
+                   int32_t row_end);
+
 // The rounds every path takes: `round(target, src, W, H)` filters the 2W x 2H image at the start
 // of src into the W x H image at target, which is src itself until the last round writes dst.
 template <typename Round>
@@ -40,10 +47,15 @@ inline void forEachFilterRound(Pixel565* dst, Pixel565* src, int32_t w, int32_t 
 // path of builds without SSE2.
 void boxFilterDownScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
 
+// Each path's band of output rows for f = 2 (see boxFilterRows).
+void boxFilterRowsScalar(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin,
+                         int32_t row_end);
+
 #if defined(__SSE2__)
 inline constexpr bool kBoxFilterHasSse2 = true;
 // Eight 16-bit lanes at a time, both passes of a round fused row pair by row pair.
 void boxFilterDownSse2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+void boxFilterRowsSse2(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin, int32_t row_end);
 #else
 inline constexpr bool kBoxFilterHasSse2 = false;
 #endif
@@ -55,4 +67,5 @@ inline constexpr bool kBoxFilterHasSse2 = false;
 #define KESTRUNE_BOX_FILTER_AVX2 1
 bool boxFilterHasAvx2();
 void boxFilterDownAvx2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f);
+void boxFilterRowsAvx2(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin, int32_t row_end);
 #endif

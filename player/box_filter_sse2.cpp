@@ -51,9 +51,14 @@ inline __m128i load(const Pixel565* p) {
 }
 inline void store(Pixel565* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
+// How far ahead of the loads each source row is fetched (2 KiB). Left to the hardware
+// prefetchers, the filter waited on memory for much of its time; of 0.5 to 8 KiB ahead, 2 KiB
+// did best filtering 3840 x 2160 and 7680 x 4320 render buffers from memory.
+constexpr size_t kPrefetchPixels = 1024;
+
 // Eight output pixels from 16 pixels of each source row. The source rows are written back
 // (horizontal pass in place) before the output, which may land on the upper row's start when
-// the filter works in place.
+// the filter works in place. The output goes through the caches, as in the AVX2 path.
 inline void filterEight(Pixel565* out, Pixel565* upper, Pixel565* lower) {
   const __m128i u0 = pairAverages(load(upper));
   const __m128i u1 = pairAverages(load(upper + 8));
@@ -77,28 +82,49 @@ __attribute__((noinline)) void filterOnes(Pixel565* out, Pixel565* upper, Pixel5
   }
 }
 
-// One output row of W pixels from the source rows upper and lower (2W pixels each).
+// One output row of W pixels from the source rows upper and lower (2W pixels each): a 64-byte
+// line of each source row at a time, fetched ahead once per line.
 inline void filterRow(Pixel565* out, Pixel565* upper, Pixel565* lower, size_t W) {
-  Pixel565* const end = out + (W & ~size_t(7));
-  for (; out != end; out += 8, upper += 16, lower += 16) filterEight(out, upper, lower);
+  Pixel565* const end = out + (W & ~size_t(15));
+  for (; out != end; out += 16, upper += 32, lower += 32) {
+    _mm_prefetch(reinterpret_cast<const char*>(upper + kPrefetchPixels), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(lower + kPrefetchPixels), _MM_HINT_T0);
+    filterEight(out, upper, lower);
+    filterEight(out + 8, upper + 16, lower + 16);
+  }
+  if ((W & 8) != 0) {
+    filterEight(out, upper, lower);
+    out += 8;
+    upper += 16;
+    lower += 16;
+  }
   if ((W & 7) != 0) filterOnes(out, upper, lower, W & 7);
 }
 
-// One round: the 2W x 2H image at src becomes the W x H image at target. Doing both passes per
+// Output rows first..last-1 of W pixels from the 2W x 2H image at src. Doing both passes per
 // row pair reads each source pixel once; the result equals the two whole passes because each
 // output pixel needs only its own pair of rows, and in place (target == src) every write lands
 // at or before positions already read.
-void filterRound(Pixel565* target, Pixel565* src, size_t W, size_t H) {
-  for (size_t r = 0; r < H; ++r) {
+void filterRows(Pixel565* target, Pixel565* src, size_t W, size_t first, size_t last) {
+  for (size_t r = first; r < last; ++r) {
     Pixel565* upper = src + 2 * r * 2 * W;
     filterRow(target + r * W, upper, upper + 2 * W, W);
   }
+}
+
+void filterRound(Pixel565* target, Pixel565* src, size_t W, size_t H) {
+  filterRows(target, src, W, 0, H);
 }
 
 }  // namespace
 
 void boxFilterDownSse2(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f) {
   forEachFilterRound(dst, src, w, h, f, filterRound);
+}
+
+void boxFilterRowsSse2(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin,
+                       int32_t row_end) {
+  filterRows(dst, src, size_t(w), size_t(row_begin), size_t(row_end));
 }
 
 #endif

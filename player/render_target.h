@@ -50,8 +50,9 @@ void setPerspective(double fovy, double aspect, double near_plane, double far_pl
 int defaultRasterThreads();
 
 // Filters the target's render buffer 2:1 into width x height window pixels (rows back to back),
-// after the renderer has drawn every triangle still waiting for its drawing threads. The render
-// buffer's even columns keep the horizontal pair averages.
+// after the renderer has drawn every triangle still waiting for its drawing threads, in bands of
+// rows on those threads. The render buffer's even columns keep the horizontal pair averages:
+// both come out as boxFilterDown on one thread leaves them. The target's context is current.
 void filterFrame(RenderTarget& target, Pixel565* window_pixels);
 
 // Shows the frame drawn so far on the target's window: filters it into the target's window

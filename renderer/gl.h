@@ -139,6 +139,12 @@ void glFlush();
 // calls come from the one thread it is current on.
 void rkSetRasterThreads(int threads);
 int rkRasterThreads();
+// Rasterkit's own: runs job(arg, begin, end) over rows 0..rows-1 on the current context's
+// drawing threads, after drawing every filled triangle that waits. The rows are cut into bands,
+// one call each, which may run at once on different threads (the calling thread among them), so
+// a call touches nothing that another band's call writes. With one thread the calling thread
+// makes a single call over all rows. Returns once every band is done.
+void rkRunRowJob(void (*job)(void* arg, int begin, int end), void* arg, int rows);
 
 // Non-zero: every issued op is also printed to standard error, one line per op.
 void glTraceOps(int on);

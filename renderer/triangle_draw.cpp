@@ -75,3 +75,12 @@ int rkRasterThreads() {
   const RenderContext* c = glCurrentContext();
   return c->raster_bands != nullptr ? rasterBandThreads(c->raster_bands) : 1;
 }
+
+void rkRunRowJob(void (*job)(void* arg, int begin, int end), void* arg, int rows) {
+  RenderContext* c = glCurrentContext();
+  if (c->raster_bands != nullptr) {
+    runRowJob(c->raster_bands, job, arg, rows);
+  } else if (rows > 0) {  // one thread: triangles were drawn as they came
+    job(arg, 0, rows);
+  }
+}

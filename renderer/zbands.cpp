@@ -1,6 +1,7 @@
 // The deferred triangle list and its drawing threads. Receives triangles with everything their
 // fill reads; hands on, at a flush, the same pixels and depth values as drawing them one by one,
-// with the frame buffer cut into bands of rows that the threads fill in triangle order.
+// with the frame buffer cut into bands of rows that the threads fill in triangle order; and row
+// jobs, run by the same threads over bands of rows.
 #include "renderer/zbands.h"
 
 #include <algorithm>
@@ -30,6 +31,8 @@ constexpr size_t kListCapacity = 8192;
 // at least kMinBandRows high, since a triangle crossing a band boundary is set up in both.
 constexpr int kBandsPerThread = 4;
 constexpr int kMinBandRows = 16;
+// A row job's bands are cut the same way; a few rows are enough to make a band worth handing out.
+constexpr int kMinJobBandRows = 8;
 
 struct DeferredTriangle {
   ScreenPoint p[3];        // as clipping left them; sz and tz set for the textured kinds
@@ -65,6 +68,11 @@ struct RasterBands {
   int band_rows = 0;
   int band_count = 0;
   std::atomic<int> next_band{0};
+
+  // The row job run instead of a batch while job is set: rows 0..job_rows-1 in bands.
+  RowJob job = nullptr;
+  void* job_arg = nullptr;
+  int job_rows = 0;
 
   std::mutex mutex;
   std::condition_variable start;  // a new batch (generation) or closing
@@ -113,8 +121,27 @@ void drawBands(RasterBands& bands) {
   }
 }
 
-// A worker sleeps until a batch is handed over, draws bands with the others, reports and
-// sleeps again.
+// Takes bands of the row job until none is left.
+void runJobBands(RasterBands& bands) {
+  for (;;) {
+    const int index = bands.next_band.fetch_add(1, std::memory_order_relaxed);
+    if (index >= bands.band_count) return;
+    const int begin = index * bands.band_rows;
+    bands.job(bands.job_arg, begin, begin + std::min(bands.band_rows, bands.job_rows - begin));
+  }
+}
+
+// The bands of what was handed over: the row job's when there is one, else the batch's.
+void takeBands(RasterBands& bands) {
+  if (bands.job != nullptr) {
+    runJobBands(bands);
+  } else {
+    drawBands(bands);
+  }
+}
+
+// A worker sleeps until a batch or a row job is handed over, takes bands with the others,
+// reports and sleeps again.
 void workerLoop(RasterBands* bands) {
   uint64_t seen = 0;
   std::unique_lock<std::mutex> lock(bands->mutex);
@@ -123,18 +150,21 @@ void workerLoop(RasterBands* bands) {
     if (bands->closing) return;
     seen = bands->generation;
     lock.unlock();
-    drawBands(*bands);
+    takeBands(*bands);
     lock.lock();
     if (--bands->busy_workers == 0) bands->done.notify_all();
   }
 }
 
+// Returns once every worker has finished the bands it took; what they wrote is then visible here.
+void waitForWorkers(RasterBands* bands) {
+  std::unique_lock<std::mutex> lock(bands->mutex);
+  bands->done.wait(lock, [&] { return bands->busy_workers == 0; });
+}
+
 // Returns once no batch is being drawn; the drawn batch is emptied for reuse.
 void waitForBatch(RasterBands* bands) {
-  {
-    std::unique_lock<std::mutex> lock(bands->mutex);
-    bands->done.wait(lock, [&] { return bands->busy_workers == 0; });
-  }
+  waitForWorkers(bands);
   bands->drawing->list.clear();
   bands->drawing->spans.clear();
 }
@@ -143,20 +173,29 @@ void waitForBatch(RasterBands* bands) {
 // INT_MAX rows high.
 int ceilingOfQuotient(int a, int b) { return a / b + (a % b != 0 ? 1 : 0); }
 
-// Hands the filling batch to the threads, which must be idle, and starts an empty one.
-void handOver(RasterBands* bands) {
-  std::swap(bands->filling, bands->drawing);
-  const int height = bands->drawing->zb->height;
+// Cuts rows 0..rows-1 into the bands to be taken next, at least min_rows high.
+void cutIntoBands(RasterBands* bands, int rows, int min_rows) {
   const int wanted = bands->threads * kBandsPerThread;
-  bands->band_rows = std::max(kMinBandRows, ceilingOfQuotient(height, wanted));
-  bands->band_count = ceilingOfQuotient(height, bands->band_rows);
+  bands->band_rows = std::max(min_rows, ceilingOfQuotient(rows, wanted));
+  bands->band_count = ceilingOfQuotient(rows, bands->band_rows);
   bands->next_band.store(0, std::memory_order_relaxed);
+}
+
+// Wakes the idle workers to take the bands just cut.
+void startWorkers(RasterBands* bands) {
   {
     std::lock_guard<std::mutex> lock(bands->mutex);
     ++bands->generation;
     bands->busy_workers = int(bands->workers.size());
   }
   bands->start.notify_all();
+}
+
+// Hands the filling batch to the threads, which must be idle, and starts an empty one.
+void handOver(RasterBands* bands) {
+  std::swap(bands->filling, bands->drawing);
+  cutIntoBands(bands, bands->drawing->zb->height, kMinBandRows);
+  startWorkers(bands);
 }
 
 bool threadsBusy(RasterBands* bands) {
@@ -228,4 +267,17 @@ void flushRasterBands(RasterBands* bands) {
   handOver(bands);
   drawBands(*bands);  // the caller draws too while it waits
   waitForBatch(bands);
+}
+
+void runRowJob(RasterBands* bands, RowJob job, void* arg, int rows) {
+  flushRasterBands(bands);  // leaves the workers idle
+  if (rows <= 0) return;
+  bands->job = job;
+  bands->job_arg = arg;
+  bands->job_rows = rows;
+  cutIntoBands(bands, rows, kMinJobBandRows);
+  startWorkers(bands);
+  runJobBands(*bands);  // the caller takes bands too
+  waitForWorkers(bands);
+  bands->job = nullptr;
 }

@@ -1,6 +1,7 @@
 // Triangle fills drawn later, on several threads: receives the fill drawer's triangles (their
 // screen points and what the fill reads of the state) and, at a flush, hands on the pixels and
-// depth values the fills give when drawn one after another, each thread over its own rows.
+// depth values the fills give when drawn one after another, each thread over its own rows. The
+// same threads also run jobs over rows that the caller hands them, band by band.
 #pragma once
 #include <cstdint>
 
@@ -33,6 +34,14 @@ int rasterBandThreads(const RasterBands* bands);
 void deferTriangleFill(RasterBands* bands, ZBuffer* zb, FillKind kind, const ScreenPoint& p0,
                        const ScreenPoint& p1, const ScreenPoint& p2, const uint16_t* texels,
                        uint16_t key);
+
+// A job over rows: handles rows begin..end-1 of its own, touching nothing another band writes.
+using RowJob = void (*)(void* arg, int begin, int end);
+
+// Draws every waiting triangle, then runs `job` over rows 0..rows-1 cut into bands, which the
+// threads (the caller's as well) take one after another as they draw bands of triangles.
+// Returns once every band is done; what the bands wrote is then visible to the caller.
+void runRowJob(RasterBands* bands, RowJob job, void* arg, int rows);
 
 // Draws every waiting triangle, in the order they came, and empties the list. The frame buffer
 // is split into bands of rows; each thread (the caller's as well) takes band after band and

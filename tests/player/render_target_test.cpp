@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "player/box_filter.h"
 #include "renderer/context.h"
 #include "renderer/gl.h"
 #include "renderer/matrix_math.h"
@@ -236,4 +239,69 @@ TEST_F(RenderTargetTest, PresentNeedsTheTargetsWindow) {
   presentFrame(target_);  // a screen of another size
   EXPECT_EQ(windowPixels(), std::vector<Pixel565>(6, 0));
   EXPECT_EQ(target_.render_buffer[0], 0xFFFF);  // not filtered either
+}
+
+// The filter in bands against the one-pixel-at-a-time rule on one thread: filterFrame on 1 to 4
+// drawing threads, with a triangle still waiting for them, and boxFilterRows over bands cut by
+// hand and run last band first. Window pixels and the render buffer left behind must be the same
+// bytes. The drawing threads cut 37 rows into bands of 8, 101 into 13 and 135 into 12.
+TEST_F(RenderTargetTest, BandedFilterGivesTheScalarRulesBytes) {
+  struct Case {
+    int32_t width, height;
+    int threads;
+    int32_t band_rows;  // for the bands cut by hand
+  };
+  const Case cases[] = {{1, 1, 2, 1},   {3, 1, 4, 1},    {5, 3, 1, 2},     {17, 7, 3, 3},
+                        {40, 37, 4, 5}, {33, 101, 2, 7}, {961, 135, 3, 64}};
+  uint32_t seed = 1;
+  for (const Case& c : cases) {
+    const size_t window_size = size_t(c.width) * size_t(c.height);
+    const size_t render_size = 4 * window_size;
+    std::mt19937 random(seed++);
+    std::vector<Pixel565> drawn(render_size);
+    for (Pixel565& p : drawn) p = static_cast<Pixel565>(random());
+    // The same random picture with a triangle drawn over it on 1 thread, then on c.threads,
+    // where filterFrame must draw the triangle before filtering.
+    std::vector<Pixel565> render[2];
+    std::vector<Pixel565> window[2];
+    for (int run = 0; run < 2; ++run) {
+      RenderTarget target;
+      ASSERT_TRUE(openRenderSurface(target, c.width, c.height));
+      rkSetRasterThreads(run == 0 ? 1 : c.threads);
+      std::memcpy(target.render_buffer, drawn.data(), render_size * sizeof(Pixel565));
+      glBegin(GL_TRIANGLES);
+      glColor3f(0.9f, 0.2f, 0.6f);
+      glVertex3f(0.1f, 0.05f, 0);
+      glVertex3f(0.95f, 0.5f, 0);
+      glVertex3f(0.3f, 0.9f, 0);
+      glEnd();
+      if (run == 0) {
+        glFinish();
+        window[0].assign(window_size, 0);
+        boxFilterDownScalar(window[0].data(), target.render_buffer, c.width, c.height, 2);
+      } else {
+        filterFrame(target, target.window_picture);
+        window[1].assign(target.window_picture, target.window_picture + window_size);
+      }
+      render[run].assign(target.render_buffer, target.render_buffer + render_size);
+      closeRenderSurface(target);
+    }
+    EXPECT_NE(render[0], drawn) << "the triangle was drawn";
+    const std::string where = std::to_string(c.width) + " x " + std::to_string(c.height) + ", " +
+                              std::to_string(c.threads) + " threads";
+    EXPECT_EQ(window[1], window[0]) << where;
+    EXPECT_EQ(render[1], render[0]) << where;
+
+    std::vector<Pixel565> scalar_src = drawn;
+    std::vector<Pixel565> scalar(window_size, 0xDEAD);
+    boxFilterDownScalar(scalar.data(), scalar_src.data(), c.width, c.height, 2);
+    std::vector<Pixel565> by_hand(window_size, 0xBEEF);
+    for (int32_t begin = (c.height - 1) / c.band_rows * c.band_rows; begin >= 0;
+         begin -= c.band_rows) {
+      const int32_t end = std::min(begin + c.band_rows, c.height);
+      boxFilterRows(by_hand.data(), drawn.data(), c.width, c.height, begin, end);
+    }
+    EXPECT_EQ(by_hand, scalar) << where << ", bands of " << c.band_rows;
+    EXPECT_EQ(drawn, scalar_src) << where << ", bands of " << c.band_rows;
+  }
 }
