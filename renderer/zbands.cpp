@@ -59,7 +59,10 @@ struct Batch {
 
 struct RasterBands {
   int threads = 0;
-  std::vector<std::thread> workers;  // `threads` of them; a flushing caller draws as well
+  // `threads` - 1 of them: the caller is the last drawing thread. While it goes on with the
+  // next triangles the workers draw the batches handed over, and at a flush it draws with them,
+  // so no more threads want a processor than `threads`.
+  std::vector<std::thread> workers;
   Batch batches[2];
   Batch* filling = &batches[0];  // the caller appends here
   Batch* drawing = &batches[1];  // the threads draw this one while busy_workers > 0
@@ -208,6 +211,7 @@ void handOverWhenDue(RasterBands* bands) {
   const size_t waiting = bands->filling->list.size();
   if (waiting < kBatchTriangles) return;
   if (waiting < kListCapacity && threadsBusy(bands)) return;
+  drawBands(*bands);  // bands of the batch in flight that no worker took yet: no idle wait
   waitForBatch(bands);
   handOver(bands);
 }
@@ -231,7 +235,7 @@ RasterBands* openRasterBands(int threads) {
     batch.list.reserve(kListCapacity);
     batch.spans.reserve(kListCapacity);
   }
-  for (int k = 0; k < threads; ++k) bands->workers.emplace_back(workerLoop, bands);
+  for (int k = 1; k < threads; ++k) bands->workers.emplace_back(workerLoop, bands);
   return bands;
 }
 
@@ -262,6 +266,7 @@ void deferTriangleFill(RasterBands* bands, ZBuffer* zb, FillKind kind, const Scr
 }
 
 void flushRasterBands(RasterBands* bands) {
+  drawBands(*bands);
   waitForBatch(bands);
   if (bands->filling->list.empty()) return;
   handOver(bands);

@@ -18,8 +18,9 @@ enum class FillKind : uint8_t {
 // The list of waiting triangles and the threads that draw it.
 struct RasterBands;
 
-// A pool of `threads` (2 or more) drawing threads, which sleep until triangles are handed to
-// them: a batch of them at a time while the caller goes on, and everything at a flush.
+// A pool of `threads` (2 or more) drawing threads, the caller's among them: the others sleep
+// until triangles are handed to them, a batch at a time while the caller goes on, and the caller
+// draws with them at a flush.
 RasterBands* openRasterBands(int threads);
 
 // Stops the threads and frees the list; triangles still waiting are dropped (flush first).
