@@ -38,21 +38,29 @@ struct TriangleSetup {
 bool setUpTriangle(const ScreenPoint* a, const ScreenPoint* b, const ScreenPoint* c,
                    TriangleSetup* tri);
 
-// The textured fill's two builds, for a set-up triangle: every row when band is null, else the
-// band's rows. The AVX2 one (ztextured_avx2.cpp) exists in 64-bit x86 builds and runs only on
-// processors that report AVX2; both give the same pixels. (32-bit Windows keeps to SSE2: its
-// stack is not kept aligned for the spills of 32-byte registers.)
+// The fills' two builds: every row when band is null, else the band's rows. The AVX2 one
+// (zfill_avx2.cpp) exists in 64-bit x86 builds and runs only on processors that report AVX2;
+// both give the same pixels. (32-bit Windows keeps to SSE2: its stack is not kept aligned for
+// the spills of 32-byte registers.)
+void fillFlatBaseline(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                      const ScreenPoint* p2, const RowBand* band);
+void fillSmoothBaseline(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                        const ScreenPoint* p2, const RowBand* band);
 void fillTexturedBaseline(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri,
                           bool keyed, Pixel565 key, const RowBand* band);
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KESTRUNE_FILL_AVX2 1
 bool fillHasAvx2();
+void fillFlatAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                  const ScreenPoint* p2, const RowBand* band);
+void fillSmoothAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
+                    const ScreenPoint* p2, const RowBand* band);
 void fillTexturedAvx2(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,
                       Pixel565 key, const RowBand* band);
 #endif
 
 // Everything below is inline and is compiled into the baseline fills and again, with AVX2's
-// instructions, into the AVX2 textured fill. Each instruction set gets its own namespace, so
+// instructions, into the AVX2 fills. Each instruction set gets its own namespace, so
 // that the linker never hands one build's copy of a helper to the other.
 #if defined(__AVX2__)
 #define KESTRUNE_FILL_ISA fill_avx2

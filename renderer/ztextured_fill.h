@@ -1,5 +1,5 @@
 // The textured fill's spans, compiled into the baseline build and again for AVX2 processors
-// (ztextured_avx2.cpp), where eight texels come from one gather. Receives a set-up triangle, its
+// (zfill_avx2.cpp), where eight texels come from one gather. Receives a set-up triangle, its
 // texels and the colour-key switch; hands on the fill's depth-tested texels through walkTriangle.
 #pragma once
 

@@ -1,6 +1,6 @@
 // The fills' other paths against the one they must equal: each fill drawn band by band against
-// the same fill drawn row after row, vector blocks against pixels one by one, and the textured
-// fill's AVX2 build against its baseline build. Random triangles, keyed and not, with one depth and
+// the same fill drawn row after row, vector blocks against pixels one by one, and the fills'
+// AVX2 build against their baseline build. Random triangles, keyed and not, with one depth and
 // with sloping depth, on a wide canvas and on one narrower than a block, must leave the same pixels
 // and depth values.
 #include <gtest/gtest.h>
@@ -104,14 +104,16 @@ TEST(FillPaths, VectorBlocksGiveThePixelsOfTheOneByOnePath) {
 namespace {
 
 struct PathCase {
+  Kind kind;
   int width, height;
-  bool keyed;
   bool banded;
   bool one_depth;
 };
 
 ScreenPoint randomPoint(Random& random, const PathCase& c, int z) {
   ScreenPoint p = point(randomBelow(random, c.width), randomBelow(random, c.height), z);
+  p.r = randomBelow(random, 1 << 16), p.g = randomBelow(random, 1 << 16);
+  p.b = randomBelow(random, 1 << 16);
   p.s = int(uint32_t(nextRandom(random)));  // any 32 bits: the fill keeps bits 14-21
   p.t = int(uint32_t(nextRandom(random)));
   setTextureDepthProducts(&p);
@@ -120,45 +122,57 @@ ScreenPoint randomPoint(Random& random, const PathCase& c, int z) {
 
 int randomDepth(Random& random) { return (1 << 20) + randomBelow(random, 1 << 28); }
 
-using TexturedPath = void (*)(ZBuffer*, const Pixel565*, const TriangleSetup&, bool, Pixel565,
-                              const RowBand*);
-
-void drawAll(FillCanvas& canvas, TexturedPath path, const PathCase& c,
-             const std::vector<Pixel565>& texels, uint64_t seed) {
-  Random random{seed};
+// One triangle through the baseline or the AVX2 build of the case's fill.
+void drawWith(bool avx2, ZBuffer* zb, const PathCase& c, const ScreenPoint* p,
+              const std::vector<Pixel565>& texels, const RowBand* band) {
+  if (c.kind == Kind::kFlat) (avx2 ? fillFlatAvx2 : fillFlatBaseline)(zb, p, p + 1, p + 2, band);
+  if (c.kind == Kind::kSmooth) {
+    (avx2 ? fillSmoothAvx2 : fillSmoothBaseline)(zb, p, p + 1, p + 2, band);
+  }
+  TriangleSetup tri;
+  if (c.kind < Kind::kTextured || !setUpTriangle(p, p + 1, p + 2, &tri)) return;
   constexpr Pixel565 kKey = 7;
+  (avx2 ? fillTexturedAvx2 : fillTexturedBaseline)(zb, texels.data(), tri, c.kind == Kind::kKeyed,
+                                                   kKey, band);
+}
+
+void drawAll(FillCanvas& canvas, bool avx2, const PathCase& c,
+             const std::vector<Pixel565>& texels) {
+  Random random{1};
   for (int n = 0; n < 400; ++n) {
     const int z = randomDepth(random);
     ScreenPoint p[3];
     for (ScreenPoint& q : p) q = randomPoint(random, c, c.one_depth ? z : randomDepth(random));
-    TriangleSetup tri;
-    if (!setUpTriangle(&p[0], &p[1], &p[2], &tri)) continue;
     if (!c.banded) {
-      path(canvas.zb(), texels.data(), tri, c.keyed, kKey, nullptr);
+      drawWith(avx2, canvas.zb(), c, p, texels, nullptr);
       continue;
     }
     for (int begin = 0; begin < c.height; begin += 5) {  // bands that do not divide the height
       const RowBand band{begin, std::min(begin + 5, c.height)};
-      path(canvas.zb(), texels.data(), tri, c.keyed, kKey, &band);
+      drawWith(avx2, canvas.zb(), c, p, texels, &band);
     }
   }
 }
 
-TEST(FillPaths, Avx2TexturedFillGivesTheBaselinePixels) {
+TEST(FillPaths, Avx2FillsGiveTheBaselinePixels) {
   if (!fillHasAvx2()) GTEST_SKIP() << "this processor has no AVX2";
   std::vector<Pixel565> texels(256 * 256);
   Random random{99};
   for (Pixel565& t : texels) t = randomBelow(random, 4) == 0 ? 7 : Pixel565(nextRandom(random));
-  const PathCase cases[] = {{203, 61, false, false, true}, {203, 61, true, false, true},
-                            {203, 61, false, true, false}, {203, 61, true, true, false},
-                            {6, 40, true, false, false},   {6, 40, false, true, true}};
+  const PathCase cases[] = {
+      {Kind::kTextured, 203, 61, false, true}, {Kind::kKeyed, 203, 61, false, true},
+      {Kind::kTextured, 203, 61, true, false}, {Kind::kKeyed, 203, 61, true, false},
+      {Kind::kKeyed, 6, 40, false, false},     {Kind::kTextured, 6, 40, true, true},
+      {Kind::kFlat, 203, 61, false, true},     {Kind::kFlat, 203, 61, true, false},
+      {Kind::kSmooth, 203, 61, false, false},  {Kind::kSmooth, 203, 61, true, true},
+      {Kind::kSmooth, 6, 40, false, true},     {Kind::kFlat, 6, 40, true, false}};
   for (const PathCase& c : cases) {
     FillCanvas baseline(c.width, c.height), avx2(c.width, c.height);
-    drawAll(baseline, fillTexturedBaseline, c, texels, 1);
-    drawAll(avx2, fillTexturedAvx2, c, texels, 1);
+    drawAll(baseline, false, c, texels);
+    drawAll(avx2, true, c, texels);
     EXPECT_TRUE(sameBuffers(baseline, avx2))
-        << c.width << "x" << c.height << " keyed " << c.keyed << " banded " << c.banded
-        << " one depth " << c.one_depth;
+        << "fill kind " << int(c.kind) << " " << c.width << "x" << c.height << " banded "
+        << c.banded << " one depth " << c.one_depth;
   }
 }
 
