@@ -46,13 +46,13 @@ void fillFlatBaseline(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                       const ScreenPoint* p2, const RowBand* band);
 void fillSmoothBaseline(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                         const ScreenPoint* p2, const RowBand* band);
-void fillTexturedBaseline(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri,
-                          bool keyed, Pixel565 key, const RowBand* band);
+void fillTexturedBaseline(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,
+                          Pixel565 key, const RowBand* band);
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KESTRUNE_FILL_AVX2 1
 bool fillHasAvx2();
-void fillFlatAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
-                  const ScreenPoint* p2, const RowBand* band);
+void fillFlatAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2,
+                  const RowBand* band);
 void fillSmoothAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                     const ScreenPoint* p2, const RowBand* band);
 void fillTexturedAvx2(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,

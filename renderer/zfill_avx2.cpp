@@ -13,8 +13,8 @@
 
 bool fillHasAvx2() { return __builtin_cpu_supports("avx2"); }
 
-void fillFlatAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
-                  const ScreenPoint* p2, const RowBand* band) {
+void fillFlatAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2,
+                  const RowBand* band) {
   fillFlatInBand(zb, p0, p1, p2, band);
 }
 

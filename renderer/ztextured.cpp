@@ -22,8 +22,8 @@ void fillTexturedChosen(ZBuffer* zb, const Pixel565* texels, const TriangleSetup
 
 }  // namespace
 
-void fillTexturedBaseline(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri,
-                          bool keyed, Pixel565 key, const RowBand* band) {
+void fillTexturedBaseline(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,
+                          Pixel565 key, const RowBand* band) {
   fillTexturedInBand(zb, texels, tri, keyed, key, band);
 }
 

@@ -75,21 +75,21 @@ inline __m128i insertTexelPair(__m128i texels, const Pixel565* texture, __m128i 
 // past its end; bit 14 of s (the column's lowest bit) picks the texel's half of the word.
 inline Lanes16 gatherTexels(const Pixel565* texture, WalkLanes walk) {
   const __m256i lane = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-  const __m256i s = _mm256_add_epi32(
-      _mm256_broadcastd_epi32(walk),
-      _mm256_mullo_epi32(_mm256_broadcastd_epi32(_mm_srli_si128(walk, 8)), lane));
-  const __m256i t = _mm256_add_epi32(
-      _mm256_broadcastd_epi32(_mm_srli_si128(walk, 4)),
-      _mm256_mullo_epi32(_mm256_broadcastd_epi32(_mm_srli_si128(walk, 12)), lane));
+  const __m256i s =
+      _mm256_add_epi32(_mm256_broadcastd_epi32(walk),
+                       _mm256_mullo_epi32(_mm256_broadcastd_epi32(_mm_srli_si128(walk, 8)), lane));
+  const __m256i t =
+      _mm256_add_epi32(_mm256_broadcastd_epi32(_mm_srli_si128(walk, 4)),
+                       _mm256_mullo_epi32(_mm256_broadcastd_epi32(_mm_srli_si128(walk, 12)), lane));
   const __m256i row = _mm256_and_si256(t, _mm256_set1_epi32(0x3FC00000));
   const __m256i column_pair = _mm256_and_si256(s, _mm256_set1_epi32(0x003F8000));
   const __m256i word = _mm256_srli_epi32(_mm256_or_si256(row, column_pair), 15);
   const __m256i pairs = _mm256_i32gather_epi32(reinterpret_cast<const int*>(texture), word, 4);
   const __m256i half = _mm256_and_si256(_mm256_srli_epi32(s, 10), _mm256_set1_epi32(16));
   const __m256i texels = _mm256_srlv_epi32(pairs, half);  // each texel in its lane's low half
-  const __m256i low_halves = _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1,
-                                              -1, -1, 0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1,
-                                              -1, -1, -1, -1);
+  const __m256i low_halves =
+      _mm256_setr_epi8(0, 1, 4, 5, 8, 9, 12, 13, -1, -1, -1, -1, -1, -1, -1, -1, 0, 1, 4, 5, 8, 9,
+                       12, 13, -1, -1, -1, -1, -1, -1, -1, -1);
   const __m256i packed = _mm256_shuffle_epi8(texels, low_halves);  // in 64-bit lanes 0 and 2
   return Lanes16(_mm256_castsi256_si128(_mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0))));
 }
@@ -157,8 +157,8 @@ struct TexturedFill {
   Pixel565 key;
   FixedGradient z;
   Depth depth_steps;
-  float zx;   // dzdx as a float: how the divisor moves per pixel
-  float zx8;  // and per run of eight
+  float zx;             // dzdx as a float: how the divisor moves per pixel
+  float zx8;            // and per run of eight
   float one_depth_inv;  // with one depth, 1 / that depth: every span's divisor
   Gradient sz, tz;
   CoordLanes gradient;   // dszdx, dtzdx
