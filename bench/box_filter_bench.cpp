@@ -69,7 +69,7 @@ void BM_BoxFilterDownAvx2_1920x1080(benchmark::State& state) {
 BENCHMARK(BM_BoxFilterDownAvx2_1920x1080)->Unit(benchmark::kMicrosecond);
 #endif
 
-// Enough render buffers that each one has left the caches (32 MiB of L3 on the anchor machine)
+// Enough render buffers that each one has left the caches (32 MiB of L3 on this machine)
 // by the time it comes round again: the filter and the copy then read from memory, as a frame
 // drawn long enough ago does.
 constexpr int kColdBuffers = 24;
