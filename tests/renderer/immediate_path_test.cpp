@@ -172,7 +172,7 @@ class ImmediatePathTest : public RenderTest {
 
   // The bytes a run leaves: frame buffer, depth buffer, the selection's hit count and words.
   std::vector<uint8_t> snapshot(int hit_count) const {
-    const size_t frame_bytes = size_t(zb->line_bytes) * kHeight;
+    const size_t frame_bytes = sizeof(Pixel565) * kWidth * kHeight;  // rows of 32 need no padding
     const size_t depth_bytes = sizeof(uint16_t) * kWidth * kHeight;
     std::vector<uint8_t> bytes(frame_bytes + depth_bytes);
     std::memcpy(bytes.data(), zb->pixels, frame_bytes);
