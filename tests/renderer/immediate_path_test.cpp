@@ -3,6 +3,7 @@
 // its handler) and once directly, must leave the same frame buffer, depth buffer and selection
 // hits, byte for byte, for every state in the table.
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,8 +89,11 @@ const StateCase kCases[] = {
 };
 
 bool has(const StateCase& row, const char* word) {
-  return (" " + std::string(row.state) + " ").find(" " + std::string(word) + " ") !=
-         std::string::npos;
+  std::istringstream words(row.state);
+  for (std::string w; words >> w;) {
+    if (w == word) return true;
+  }
+  return false;
 }
 
 class ImmediatePathTest : public RenderTest {
@@ -215,7 +219,7 @@ TEST_F(ImmediatePathTest, DrawsWhatTheOpPathDrawsByteForByte) {
   clear();
   const std::vector<uint8_t> cleared = snapshot(0);
   for (const StateCase& row : kCases) {
-    SCOPED_TRACE(std::to_string(row.mode) + " " + row.state);
+    SCOPED_TRACE(::testing::Message() << row.mode << " " << row.state);
     const unsigned before = c->immediate_triangles;
     const std::vector<uint8_t> reference = draw(row, true);
     ASSERT_EQ(c->immediate_triangles, before);  // a called list runs the ops' handlers
