@@ -196,6 +196,16 @@ void replayLeftEdge(LeftEdge before, int rows, const Step& step) {
 // Every row of a triangle, for walkTriangle.
 struct AllRows {};
 
+// draw(band) for a band, draw(AllRows{}) for the whole triangle when band is null.
+template <class Draw>
+void inBandOrWhole(const RowBand* band, const Draw& draw) {
+  if (band != nullptr) {
+    draw(*band);
+  } else {
+    draw(AllRows{});
+  }
+}
+
 // Walks the triangle's rows top to bottom in two parts: A from p0.y to p1.y - 1, B from p1.y
 // to p2.y inclusive. The edge that runs p0-p2 serves both parts and is set up once; the other
 // side restarts at p1. Fill provides:

@@ -11,7 +11,11 @@
 #error "zfill_avx2.cpp must be compiled with -mavx2"
 #endif
 
-bool fillHasAvx2() { return __builtin_cpu_supports("avx2"); }
+// Asked once: every triangle's fill calls it.
+bool fillHasAvx2() {
+  static const bool has_avx2 = __builtin_cpu_supports("avx2");
+  return has_avx2;
+}
 
 void fillFlatAvx2(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const ScreenPoint* p2,
                   const RowBand* band) {

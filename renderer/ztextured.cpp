@@ -10,12 +10,11 @@
 
 namespace {
 
-// The AVX2 build where the processor has it (asked once), else the baseline.
+// The AVX2 build where the processor has it, else the baseline.
 void fillTexturedChosen(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri, bool keyed,
                         Pixel565 key, const RowBand* band) {
 #if defined(KESTRUNE_FILL_AVX2)
-  static const bool has_avx2 = fillHasAvx2();
-  if (has_avx2) return fillTexturedAvx2(zb, texels, tri, keyed, key, band);
+  if (fillHasAvx2()) return fillTexturedAvx2(zb, texels, tri, keyed, key, band);
 #endif
   fillTexturedInBand(zb, texels, tri, keyed, key, band);
 }

@@ -283,11 +283,7 @@ void fillTexturedSetUp(ZBuffer* zb, const Pixel565* texels, const TriangleSetup&
 // Every row when band is null, else the band's rows.
 inline void fillTexturedInBand(ZBuffer* zb, const Pixel565* texels, const TriangleSetup& tri,
                                bool keyed, Pixel565 key, const RowBand* band) {
-  if (band != nullptr) {
-    fillTexturedSetUp(zb, texels, tri, keyed, key, *band);
-  } else {
-    fillTexturedSetUp(zb, texels, tri, keyed, key, AllRows{});
-  }
+  inBandOrWhole(band, [&](auto rows) { fillTexturedSetUp(zb, texels, tri, keyed, key, rows); });
 }
 
 }  // namespace

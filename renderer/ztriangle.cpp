@@ -33,18 +33,10 @@ bool setUpTriangle(const ScreenPoint* a, const ScreenPoint* b, const ScreenPoint
 
 namespace {
 
-#if defined(KESTRUNE_FILL_AVX2)
-// Asked once.
-bool takesAvx2() {
-  static const bool has_avx2 = fillHasAvx2();
-  return has_avx2;
-}
-#endif
-
 void fillFlatChosen(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                     const ScreenPoint* p2, const RowBand* band) {
 #if defined(KESTRUNE_FILL_AVX2)
-  if (takesAvx2()) return fillFlatAvx2(zb, p0, p1, p2, band);
+  if (fillHasAvx2()) return fillFlatAvx2(zb, p0, p1, p2, band);
 #endif
   fillFlatInBand(zb, p0, p1, p2, band);
 }
@@ -52,7 +44,7 @@ void fillFlatChosen(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
 void fillSmoothChosen(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                       const ScreenPoint* p2, const RowBand* band) {
 #if defined(KESTRUNE_FILL_AVX2)
-  if (takesAvx2()) return fillSmoothAvx2(zb, p0, p1, p2, band);
+  if (fillHasAvx2()) return fillSmoothAvx2(zb, p0, p1, p2, band);
 #endif
   fillSmoothInBand(zb, p0, p1, p2, band);
 }

@@ -190,20 +190,12 @@ void fillSmooth(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1, const
 // The whole triangle when band is null, else the band's rows.
 inline void fillFlatInBand(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                            const ScreenPoint* p2, const RowBand* band) {
-  if (band != nullptr) {
-    fillFlat(zb, p0, p1, p2, *band);
-  } else {
-    fillFlat(zb, p0, p1, p2, AllRows{});
-  }
+  inBandOrWhole(band, [&](auto rows) { fillFlat(zb, p0, p1, p2, rows); });
 }
 
 inline void fillSmoothInBand(ZBuffer* zb, const ScreenPoint* p0, const ScreenPoint* p1,
                              const ScreenPoint* p2, const RowBand* band) {
-  if (band != nullptr) {
-    fillSmooth(zb, p0, p1, p2, *band);
-  } else {
-    fillSmooth(zb, p0, p1, p2, AllRows{});
-  }
+  inBandOrWhole(band, [&](auto rows) { fillSmooth(zb, p0, p1, p2, rows); });
 }
 
 }  // namespace
