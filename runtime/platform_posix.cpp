@@ -94,9 +94,11 @@ void prepareStdinForKeys() {
   raw.c_iflag &= static_cast<tcflag_t>(~(ICRNL | IXON));
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) != 0) return;
+  // The way back is in place before the terminal goes raw: a signal arriving in between would
+  // otherwise end the program with the terminal left raw.
   std::atexit(restoreTerminal);
   restoreTerminalOnEndingSignals();
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
 }
 
 void openStandardStreams() {
