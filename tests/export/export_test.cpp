@@ -118,6 +118,30 @@ TEST_F(ExportTest, H264OfTheDemoHasItsDurationFramesAndQuality) {
   EXPECT_EQ(sized.height, 540);
 }
 
+// x264 writes the settings it encoded with into the stream: ultrafast's (no sub-pixel
+// refinement) unless --preset names another, and --crf's quality.
+TEST_F(ExportTest, PresetAndCrfReachTheEncoder) {
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<std::string> settings;
+  };
+  const Case cases[] = {
+      {{}, {" subme=0 ", " crf=23.0 "}},
+      {{"--preset", "veryfast"}, {" subme=2 ", " crf=23.0 "}},
+      {{"--preset", "medium", "--crf", "30"}, {" subme=7 ", " crf=30.0 "}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--frames", "0-2"});
+    exported("settings.mp4", options);
+    const std::string bytes = readWholeFile(folder_->file("settings.mp4"));
+    for (const std::string& setting : c.settings) {
+      EXPECT_NE(bytes.find(setting), std::string::npos)
+          << setting << " missing with " << ::testing::PrintToString(c.options);
+    }
+  }
+}
+
 // Outputs that cannot be written fail with a message and leave no file, whole or partial.
 TEST_F(ExportTest, FailuresSayWhyAndLeaveNothing) {
   TempFolder out;
@@ -135,6 +159,17 @@ TEST_F(ExportTest, FailuresSayWhyAndLeaveNothing) {
        {"--lossless"},
        2,
        "kestrune export: --lossless writes .mkv files only"},
+      {"true",
+       out.file("clip.mp4"),
+       {"--preset", "fastest"},
+       2,
+       "kestrune export: bad preset \"fastest\" (want ultrafast, superfast, veryfast, faster, "
+       "fast, medium, slow, slower, veryslow or placebo)"},
+      {"true",
+       out.file("clip.mp4"),
+       {"--crf", "52"},
+       2,
+       "kestrune export: bad crf \"52\" (want 0 to 51)"},
       {"true", out.path() + "/missing/clip.mp4", {}, 1, "kestrune export: "},
       {"true", "/dev/full", {"--format", "mp4"}, 1, "kestrune export: "},
       // A disk that fills up half-way: writes beyond 40 KiB fail.

@@ -33,8 +33,10 @@ const char* const kExportHelp =
     "                  W/2 x H/2\n"
     "  --crf N         quality: lower is better (H.264 0 to 51, default 23; VP9 0 to 63,\n"
     "                  default 32)\n"
-    "  --preset NAME   speed: x264's ultrafast ... veryslow (default veryfast; VP9 maps the\n"
-    "                  same names onto its speeds)\n"
+    "  --preset NAME   speed against size: x264's ultrafast, superfast, veryfast, faster,\n"
+    "                  fast, medium, slow, slower, veryslow, placebo. H.264's default is\n"
+    "                  ultrafast, the fastest; slower presets make smaller files of the same\n"
+    "                  quality. VP9 maps the names onto its speeds (default: veryfast's)\n"
     "  --threads N     threads that draw and encode, 1 to 64 (default: one per processor)\n"
     "  --quiet         no progress line on standard error\n"
     "\n"
@@ -108,12 +110,22 @@ std::string readQuality(const ParsedArgs& args, ExportOptions* options) {
   }
   options->vfr = args.has("vfr");
   if (options->vfr && args.has("fps")) return "--fps and --vfr exclude each other";
-  if (const std::string* crf = args.option("crf")) {
+  const VideoCodec codec = options->video.codec;
+  if (const std::string* crf = args.option("crf"); crf != nullptr && codec != VideoCodec::kFfv1) {
+    const int highest = highestCrf(codec);
     int64_t value = 0;
-    if (!parseCount(*crf, 0, 63, &value)) return "bad crf \"" + *crf + "\" (want 0 to 63)";
+    if (!parseCount(*crf, 0, highest, &value)) {
+      return "bad crf \"" + *crf + "\" (want 0 to " + std::to_string(highest) + ")";
+    }
     options->video.crf = int(value);
   }
-  if (const std::string* preset = args.option("preset")) options->video.preset = *preset;
+  if (const std::string* preset = args.option("preset")) {
+    if (presetIndex(*preset) < 0) {
+      return "bad preset \"" + *preset + "\" (want ultrafast, superfast, veryfast, faster, fast, " +
+             "medium, slow, slower, veryslow or placebo)";
+    }
+    options->video.preset = *preset;
+  }
   return "";
 }
 

@@ -18,9 +18,18 @@ struct VideoSettings {
   int time_base = 30;   // time stamps count 1/time_base seconds
   int frame_rate = 30;  // the nominal rate, for the encoder's rate control
   int crf = -1;         // below 0: the codec's default here (H.264 23, VP9 32)
-  std::string preset;   // empty: "veryfast" (H.264) / the fastest good VP9 setting
+  std::string preset;   // one of kPresetNames; empty: the codec's default (see setCodecOptions)
   int threads = 1;
 };
+
+// x264's preset names, slowest first; VP9 takes them as libvpx speeds (see vp9Speed).
+extern const char* const kPresetNames[10];
+
+// The place of `name` in kPresetNames, or -1 when it is none of them.
+int presetIndex(const std::string& name);
+
+// The highest crf the codec takes (H.264 51, VP9 63; FFV1 has none and gives 0).
+int highestCrf(VideoCodec codec);
 
 struct VideoEncoder;
 
