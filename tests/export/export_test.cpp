@@ -225,3 +225,50 @@ TEST(ExportReadme, DISABLED_ThumbnailStrip) {
 }
 
 }  // namespace
+
+namespace {
+
+// Not a check: prints the README's table of file sizes and quality by preset. Run it with
+// --gtest_also_run_disabled_tests --gtest_filter='*PresetSizesAndQuality*' (several minutes).
+TEST(ExportReadme, DISABLED_PresetSizesAndQuality) {
+  TempFolder folder;
+  ASSERT_EQ(
+      runTool({"demo", folder.path(), "--frames", "600", "--triangles", "1500", "--fps", "30"})
+          .exit_code,
+      0);
+  struct Recording {
+    std::string name, path, frames;
+  };
+  const Recording recordings[] = {
+      {"demo", KESTRUNE_DEMO_RECORDING, folder.file("demo-frames")},
+      {"20 s of 1500 triangles", folder.file("Video/Stream/synthetic.%i.rec"),
+       folder.file("generated-frames")}};
+  const std::pair<const char*, const char*> settings[] = {
+      {"ultrafast", "23"}, {"ultrafast", "26"}, {"ultrafast", "30"}, {"veryfast", "23"}};
+  for (const auto& [name, recording, frames] : recordings) {
+    ASSERT_EQ(runTool({"render", recording, "--out", frames, "--format", "raw"}).exit_code, 0);
+    const FrameTimes times = frameTimesOf(buildFrameIndex(recording));
+    for (const auto& [preset, crf] : settings) {
+      const std::string clip = folder.file("clip.mp4");
+      ASSERT_EQ(runTool({"export", recording, clip, "--preset", preset, "--crf", crf, "--quiet"})
+                    .exit_code,
+                0);
+      const DecodedVideo video = decodeVideo(clip);
+      double worst = 1000, sum = 0;
+      for (size_t k = 0; k < video.pictures.size(); ++k) {
+        char file[32];
+        std::snprintf(file, sizeof file, "/frame_%06lld.raw",
+                      static_cast<long long>(frameAt(times, double(k) / 30)));
+        const std::vector<uint8_t> rgb = widenedRgb(readWholeFile(frames + file));
+        const double db = psnr(video.pictures[k], yuv420FromRgb(rgb, video.width, video.height));
+        worst = std::min(worst, db);
+        sum += db;
+      }
+      std::printf("| %s | %s, %s | %.1f MB | %.1f | %.1f |\n", name.c_str(), preset, crf,
+                  double(readWholeFile(clip).size()) / 1e6, sum / double(video.pictures.size()),
+                  worst);
+    }
+  }
+}
+
+}  // namespace
