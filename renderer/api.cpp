@@ -1,7 +1,7 @@
 // The public entry points: receive the caller's arguments, pack them into op records in the
 // caller's stack frame (converting colours to rasterizer integers on the way) and hand each
-// record to addOp. Enumeration checks that belong to an entry point are made here. The per-vertex
-// calls of separate triangles skip the record while it would only be executed (see glBegin).
+// record to addOp. Enumeration checks that belong to an entry point are made here. The calls that
+// make up triangles do their op's work directly while it would only be executed (see glBegin).
 #include "renderer/context.h"
 #include "renderer/error.h"
 #include "renderer/gl.h"
@@ -19,6 +19,16 @@ OpWord floatWord(double v) { return OpWord::ofFloat(toFloat(v)); }
 // trace is off. addOp would then do nothing but run the op's handler.
 bool executesOnly(const RenderContext* c) {
   return c->execute_flag != 0 && c->compile_flag == 0 && c->trace_flag == 0;
+}
+
+// The op's handler at once while addOp would do nothing else; addOp otherwise.
+void runOrAdd(OpHandler handler, const OpWord* p) {
+  RenderContext* c = current_render_context;
+  if (executesOnly(c)) {
+    handler(c, p);
+  } else {
+    addOp(p);
+  }
 }
 
 void issue(OpCode code) {
@@ -95,27 +105,17 @@ void issueMatrix(OpCode code, const float* m) {
 
 // Primitives and current attributes. glBegin, glEnd, glVertex3f, glColor4f and glTexCoord2f,
 // the calls that make up every triangle the player sends, do their op's work directly while an
-// op would only be executed (executesOnly); the rest, and those five otherwise, issue records.
+// op would only be executed: glBegin and glEnd run the handler (runOrAdd); the three per-vertex
+// calls skip the record too, where the op's work allows it.
 
 void glBegin(int mode) {
-  OpWord p[2] = {opCode(kOpBegin), intWord(mode)};
-  RenderContext* c = current_render_context;
-  if (executesOnly(c)) {
-    glopBegin(c, p);
-  } else {
-    addOp(p);
-  }
+  const OpWord p[2] = {opCode(kOpBegin), intWord(mode)};
+  runOrAdd(glopBegin, p);
 }
 
-// Separate triangles leave nothing for glEnd to draw; every other mode, and a glEnd outside
-// glBegin (an assertion), takes the End op.
 void glEnd() {
-  RenderContext* c = current_render_context;
-  if (executesOnly(c) && c->in_begin == 1 && c->primitive == GL_TRIANGLES) {
-    c->in_begin = 0;
-  } else {
-    issue(kOpEnd);
-  }
+  const OpWord p[1] = {opCode(kOpEnd)};
+  runOrAdd(glopEnd, p);
 }
 
 void glVertex4f(float x, float y, float z, float w) { issueFloats4(kOpVertex, x, y, z, w); }
