@@ -188,12 +188,12 @@ BENCHMARK_CAPTURE(BM_ColdFilterPerCopy, from7680x4320, 3840, 2160)
 struct FilterBands {
   Pixel565* window;
   Pixel565* source;
-  int32_t w, h;
+  int32_t w;
 };
 
 void filterBands(void* arg, int begin, int end) {
   const FilterBands& job = *static_cast<const FilterBands*>(arg);
-  boxFilterRows(job.window, job.source, job.w, job.h, begin, end);
+  boxFilterRows(job.window, job.source, job.w, begin, end);
 }
 
 void BM_ColdFilterOnDrawingThreads(benchmark::State& state) {
@@ -209,7 +209,7 @@ void BM_ColdFilterOnDrawingThreads(benchmark::State& state) {
   std::vector<Pixel565> window(size_t(w) * size_t(h));
   size_t next = 0;
   for (auto _ : state) {
-    FilterBands job{window.data(), sources[next].data(), w, h};
+    FilterBands job{window.data(), sources[next].data(), w};
     rkRunRowJob(filterBands, &job, h);
     benchmark::ClobberMemory();
     next = (next + 1) % sources.size();

@@ -66,8 +66,7 @@ void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f
 #endif
 }
 
-void boxFilterRows(Pixel565* dst, Pixel565* src, int32_t w, int32_t /*h*/, int32_t row_begin,
-                   int32_t row_end) {
+void boxFilterRows(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin, int32_t row_end) {
 #if defined(KESTRUNE_BOX_FILTER_AVX2)
   if (takesAvx2()) {
     boxFilterRowsAvx2(dst, src, w, row_begin, row_end);

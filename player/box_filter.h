@@ -24,8 +24,7 @@ void boxFilterDown(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t f
 // (2w x 2h) into dst (w x h), on the path boxFilterDown takes. Row r reads and rewrites source
 // rows 2r and 2r + 1 only, so bands of rows may run at once on different threads; together they
 // leave dst and src as boxFilterDown(dst, src, w, h, 2) does.
-void boxFilterRows(Pixel565* dst, Pixel565* src, int32_t w, int32_t h, int32_t row_begin,
-                   int32_t row_end);
+void boxFilterRows(Pixel565* dst, Pixel565* src, int32_t w, int32_t row_begin, int32_t row_end);
 
 // The rounds every path takes: `round(target, src, W, H)` filters the 2W x 2H image at the start
 // of src into the W x H image at target, which is src itself until the last round writes dst.

@@ -145,25 +145,25 @@ int defaultRasterThreads() {
 
 namespace {
 
-// What each band of the filter needs: the window picture, the render buffer and their size.
+// What each band of the filter needs: the window picture, the render buffer and the window's
+// width.
 struct FilterJob {
   Pixel565* window_pixels;
   Pixel565* render_buffer;
   int32_t width;
-  int32_t height;
 };
 
 // Window rows begin..end-1; each reads and rewrites only its own two render buffer rows, so
 // bands run on the drawing threads at once.
 void filterBand(void* arg, int begin, int end) {
   const FilterJob& job = *static_cast<const FilterJob*>(arg);
-  boxFilterRows(job.window_pixels, job.render_buffer, job.width, job.height, begin, end);
+  boxFilterRows(job.window_pixels, job.render_buffer, job.width, begin, end);
 }
 
 }  // namespace
 
 void filterFrame(RenderTarget& target, Pixel565* window_pixels) {
-  FilterJob job{window_pixels, target.render_buffer, target.width, target.height};
+  FilterJob job{window_pixels, target.render_buffer, target.width};
   rkRunRowJob(filterBand, &job, target.height);  // draws the waiting triangles first
 }
 
