@@ -102,6 +102,16 @@ std::string readClip(const ParsedArgs& args, ExportOptions* options) {
   return "";
 }
 
+// kPresetNames fastest first: "ultrafast, superfast, ... veryslow or placebo".
+std::string presetChoices() {
+  std::string text;
+  for (int index = 9; index >= 0; --index) {
+    text += kPresetNames[index];
+    text += index > 1 ? ", " : index == 1 ? " or " : "";
+  }
+  return text;
+}
+
 std::string readQuality(const ParsedArgs& args, ExportOptions* options) {
   if (const std::string* fps = args.option("fps")) {
     int64_t value = 0;
@@ -120,10 +130,8 @@ std::string readQuality(const ParsedArgs& args, ExportOptions* options) {
     options->video.crf = int(value);
   }
   if (const std::string* preset = args.option("preset")) {
-    if (presetIndex(*preset) < 0) {
-      return "bad preset \"" + *preset + "\" (want ultrafast, superfast, veryfast, faster, fast, " +
-             "medium, slow, slower, veryslow or placebo)";
-    }
+    if (presetIndex(*preset) < 0)
+      return "bad preset \"" + *preset + "\" (want " + presetChoices() + ")";
     options->video.preset = *preset;
   }
   return "";
